@@ -1,0 +1,26 @@
+# Project-wide compiler settings: one INTERFACE target for warnings that every
+# module links PRIVATE, and the sanitizer switch that applies to the whole build.
+
+add_library(arrowsong_warnings INTERFACE)
+add_library(arrowsong::warnings ALIAS arrowsong_warnings)
+target_compile_options(arrowsong_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wdouble-promotion
+  $<$<BOOL:${ARROWSONG_WERROR}>:-Werror>)
+
+# Tests and tools get the common set without -Wconversion: their literals and
+# GoogleTest's macros would drown real findings.
+add_library(arrowsong_test_warnings INTERFACE)
+add_library(arrowsong::test_warnings ALIAS arrowsong_test_warnings)
+target_compile_options(arrowsong_test_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow
+  $<$<BOOL:${ARROWSONG_WERROR}>:-Werror>)
+
+if(ARROWSONG_SANITIZE)
+  message(STATUS "Sanitizers: ${ARROWSONG_SANITIZE}")
+  add_compile_options(-fsanitize=${ARROWSONG_SANITIZE} -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${ARROWSONG_SANITIZE})
+  if(ARROWSONG_SANITIZE MATCHES "undefined")
+    # Any report must fail the run, not scroll past.
+    add_compile_options(-fno-sanitize-recover=all)
+  endif()
+endif()

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that Arrowsong needs to build, run, test and
+# measure itself. Idempotent: packages already present are skipped, and apt is
+# not touched at all when nothing is missing.
+#
+#   scripts/install-deps.sh           build and run the game
+#   scripts/install-deps.sh --test    also the test, benchmark and harness tools
+#   scripts/install-deps.sh --figures also what regenerates the published figures
+set -euo pipefail
+
+runtime=(
+  build-essential cmake pkg-config
+  librtaudio-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
+  libsndfile1-dev libsamplerate0-dev libstb-dev
+  pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
+)
+testing=(
+  libgtest-dev libgmock-dev libbenchmark-dev libaubio-dev
+  clang libclang-rt-14-dev sox procps
+)
+figures=(
+  fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
+)
+
+want=("${runtime[@]}")
+for arg in "$@"; do
+  case "$arg" in
+    --test) want+=("${testing[@]}") ;;
+    --figures) want+=("${testing[@]}" "${figures[@]}") ;;
+    *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for pkg in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$pkg")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=()
+else
+  as_root=(sudo)
+fi
+
+echo "install-deps: installing ${missing[*]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
