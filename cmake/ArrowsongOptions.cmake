@@ -24,3 +24,12 @@ if(ARROWSONG_SANITIZE)
     add_compile_options(-fno-sanitize-recover=all)
   endif()
 endif()
+
+if(ARROWSONG_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (CC=clang CXX=clang++)")
+  endif()
+  # Coverage instrumentation for everything the fuzz targets link; only the
+  # targets themselves link libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

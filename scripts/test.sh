@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The test command. Installs what is missing, then builds and runs every test:
+#   1. a normal build with warnings as errors, all tests (unit, install,
+#      end-to-end under Xvfb and PulseAudio, the quick figures run);
+#   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the cross-thread tests under ThreadSanitizer;
+#   4. every libFuzzer target for FUZZ_SECONDS (default 30) each, with clang,
+#      under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Any failure, warning or sanitizer report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/install-deps.sh --figures
+
+jobs=$(nproc)
+fuzz_seconds=${FUZZ_SECONDS:-30}
+export CTEST_OUTPUT_ON_FAILURE=1
+export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=0:halt_on_error=1:detect_leaks=1:strict_string_checks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+
+step() { printf '\n=== %s\n' "$*"; }
+
+configure_and_build() { # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -DARROWSONG_WERROR=ON "$@" >"$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log"; return 1; }
+}
+
+mkdir -p build
+
+step "normal build"
+configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build/release -j "$jobs"
+step "tests (normal build)"
+ctest --test-dir build/release -j "$jobs" --timeout 600
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer build"
+configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug \
+  -DARROWSONG_SANITIZE=address,undefined -DARROWSONG_BUILD_BENCH=OFF
+cmake --build build/asan -j "$jobs"
+step "tests (ASan + UBSan)"
+ctest --test-dir build/asan -j "$jobs" --timeout 900 -LE no-sanitizer
+
+step "ThreadSanitizer build"
+configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DARROWSONG_SANITIZE=thread -DARROWSONG_BUILD_BENCH=OFF
+cmake --build build/tsan -j "$jobs" --target tsan-tests
+step "tests (ThreadSanitizer)"
+ctest --test-dir build/tsan --timeout 600 -L tsan
+
+step "fuzz targets (clang, ASan + UBSan, ${fuzz_seconds}s each)"
+CC=clang CXX=clang++ configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DARROWSONG_SANITIZE=address,undefined -DARROWSONG_BUILD_FUZZ=ON \
+  -DARROWSONG_BUILD_TESTS=OFF -DARROWSONG_BUILD_BENCH=OFF -DARROWSONG_BUILD_GAME=OFF
+cmake --build build/fuzz -j "$jobs" --target fuzz-targets
+fuzzed=0
+while read -r fuzzer; do
+  [ -n "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  corpus=build/fuzz/corpus/$name
+  mkdir -p "$corpus"
+  seeds=()
+  [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
+  echo "--- $name"
+  "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" "${seeds[@]}" \
+    >"build/fuzz/$name.log" 2>&1 || { tail -n 60 "build/fuzz/$name.log"; exit 1; }
+  grep -E '^stat::number_of_executed_units' "build/fuzz/$name.log" || true
+  fuzzed=$((fuzzed + 1))
+done < build/fuzz/fuzzers.txt
+echo "fuzz: ${fuzzed} targets ran clean"
+
+step "all passed"
