@@ -1,0 +1,101 @@
+// Numeric members of XFun: random numbers, note numbers, mapping, clamping.
+#include "util/XFun.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+// random() yields 0 to 2^31 - 1 inclusive.
+constexpr double kRandomMax = 2147483647.0;
+
+// Two's-complement arithmetic on longs without signed overflow: extreme
+// bounds wrap instead of invoking undefined behaviour.
+long wrappingSub(long a, long b)
+{
+    return static_cast<long>(static_cast<unsigned long>(a) - static_cast<unsigned long>(b));
+}
+
+long wrappingAdd(long a, long b)
+{
+    return static_cast<long>(static_cast<unsigned long>(a) + static_cast<unsigned long>(b));
+}
+
+} // namespace
+
+long XFun::rand2i(long a, long b)
+{
+    // The XOR folding is kept as it has always been: callers rely on the
+    // exact ranges it gives (24, 36 draws from 36 to 59).
+    if (a > b)
+        a ^= b;
+    b ^= a;
+    a ^= b;
+    const long span = wrappingSub(b, a);
+    if (span == 0)
+        return a;
+    // The dividend is never negative, so the remainder lies in [0, |span|).
+    return wrappingAdd(a, ::random() % span);
+}
+
+double XFun::rand2f(double a, double b)
+{
+    if (a > b) {
+        const double t = a;
+        a = b;
+        b = t;
+    }
+    const double r = static_cast<double>(::random());
+    return a + (b - a) * r / kRandomMax;
+}
+
+void XFun::srand()
+{
+    const auto now = static_cast<std::uint64_t>(std::time(nullptr));
+    ::srandom(static_cast<unsigned int>(now & 0xffffffffu));
+}
+
+double XFun::freq2midi(double freq)
+{
+    return 12.0 * std::log2(freq / 440.0) + 57.0;
+}
+
+double XFun::midi2freq(double midi)
+{
+    return 440.0 * std::pow(2.0, (midi - 57.0) / 12.0);
+}
+
+double XFun::map(double value, double inLow, double inHigh, double outLow, double outHigh)
+{
+    return (value - inLow) / (inHigh - inLow) * (outHigh - outLow) + outLow;
+}
+
+double XFun::clamp(double value, double lo, double hi)
+{
+    if (lo > hi) {
+        const double t = lo;
+        lo = hi;
+        hi = t;
+    }
+    if (lo > value)
+        return lo;
+    if (value > hi)
+        return hi;
+    return value;
+}
+
+float XFun::clampf(float value, float lo, float hi)
+{
+    if (lo > hi) {
+        const float t = lo;
+        lo = hi;
+        hi = t;
+    }
+    if (lo > value)
+        return lo;
+    if (value > hi)
+        return hi;
+    return value;
+}
