@@ -1,0 +1,32 @@
+// The audio side of the game: the block callback that plays the goal tone and
+// feeds the microphone to the pitch tracker, and the duplex stream around it.
+// Only this module talks to the audio device.
+#pragma once
+
+class RtAudio;
+
+// RtAudio's block callback: one channel of doubles each way, n frames. Plays
+// sin(K * g_freq * g_t / 44100) while gen_sine is set and stores the tracked
+// pitch of every listening frame in pitchArray. Never allocates, locks, waits
+// or prints; always returns 0 (keep the stream running).
+int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames,
+                  double streamTime, unsigned int status, void *userData);
+
+// Creates the audio object with the library's default API. On failure the
+// library's message is printed and null is returned.
+RtAudio *openAudio();
+
+// True when the audio object sees at least one device.
+bool hasAudioDevice(RtAudio &audio);
+
+// Enables the library's warnings, opens the duplex stream on the default
+// devices (512 frames asked for, bufferSize receives the grant), prints the
+// granted size, starts the stream, initialises pitchtracker and prints the
+// latency. On a library error its message is printed and false returned.
+bool startAudioStream(RtAudio &audio);
+
+// Stops a running stream; a library error is printed and otherwise ignored.
+void stopAudioStream(RtAudio &audio);
+
+// The common end: closes the stream and deletes the object (null is fine).
+void closeAudio(RtAudio *audio);

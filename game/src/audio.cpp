@@ -1,0 +1,79 @@
+#include "game/audio.h"
+
+#include <iostream>
+
+#include <RtAudio.h>
+
+#include "audio_block.h"
+
+int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames,
+                  double /*streamTime*/, unsigned int /*status*/, void * /*userData*/) {
+    // A duplex stream always hands over both buffers; without an output there
+    // is nowhere to play, and the library is told to carry on all the same.
+    if (outputBuffer == nullptr)
+        return 0;
+    arrowsong::detail::SharedControl control;
+    arrowsong::detail::renderBlock(static_cast<double *>(outputBuffer),
+                                   static_cast<const double *>(inputBuffer), nFrames, control);
+    return 0;
+}
+
+RtAudio *openAudio() {
+    try {
+        return new RtAudio();
+    } catch (const RtAudioError &error) {
+        error.printMessage();
+        return nullptr;
+    }
+}
+
+bool hasAudioDevice(RtAudio &audio) {
+    return audio.getDeviceCount() >= 1;
+}
+
+bool startAudioStream(RtAudio &audio) {
+    audio.showWarnings(true);
+    RtAudio::StreamParameters input;
+    input.deviceId = audio.getDefaultInputDevice();
+    input.nChannels = 1;
+    input.firstChannel = 0;
+    RtAudio::StreamParameters output;
+    output.deviceId = audio.getDefaultOutputDevice();
+    output.nChannels = 1;
+    output.firstChannel = 0;
+    RtAudio::StreamOptions options;
+    try {
+        audio.openStream(&output, &input, RTAUDIO_FLOAT64, 44100, &bufferSize, &audioCallback,
+                         nullptr, &options);
+        std::cerr << "Buffer size defined by RtAudio: " << bufferSize << std::endl;
+        audio.startStream();
+        // The stream already runs, but the callback touches the record only
+        // while pitch_listen is set, which no handler can do before the event
+        // loop starts.
+        dywapitch_inittracking(&pitchtracker);
+        std::cout << "stream latency: " << audio.getStreamLatency() << " frames" << std::endl;
+    } catch (const RtAudioError &error) {
+        error.printMessage();
+        return false;
+    }
+    return true;
+}
+
+void stopAudioStream(RtAudio &audio) {
+    try {
+        audio.stopStream();
+    } catch (const RtAudioError &error) {
+        error.printMessage();
+    }
+}
+
+void closeAudio(RtAudio *audio) {
+    if (audio == nullptr)
+        return;
+    try {
+        audio->closeStream();
+    } catch (const RtAudioError &error) {
+        error.printMessage();
+    }
+    delete audio;
+}

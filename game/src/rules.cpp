@@ -1,0 +1,69 @@
+#include "game/rules.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+
+#include "game/state.h"
+
+namespace {
+
+// The judgement band of a sung average: its y_adj, or no band at all within
+// two steps of the goal. Upper bands include their upper bound, lower bands
+// their lower bound, so a note exactly a semitone off counts as the nearer
+// band.
+struct Band {
+    bool hit;
+    double height;
+};
+
+Band judge(double sung, double goal) {
+    // A fifth of an equal-tempered semitone, recomputed as it always has been.
+    const double step = std::pow(std::pow(2.0, 0.08333333333333333), 0.2);
+    // Heights for 2, 3, 4 and 5 steps off; the widest band is tested first.
+    const double height[] = {0.1, 0.25, 0.35, 0.5};
+    for (int k = 5; k >= 2; --k) {
+        if (sung > goal * std::pow(step, k))
+            return {true, height[k - 2]};
+    }
+    for (int k = 5; k >= 2; --k) {
+        if (sung < goal / std::pow(step, k))
+            return {true, -height[k - 2]};
+    }
+    return {false, 0.0};
+}
+
+} // namespace
+
+double computePitchAverage() {
+    // Only the first 512 frames of a block have entries; a grant of 0 frames
+    // leaves nothing to average, which is no pitch.
+    const unsigned count = std::min(bufferSize, kPitchFrames);
+    double sum = 0.0;
+    for (unsigned i = 0; i < count; ++i)
+        sum += pitchArray[i].load(std::memory_order_relaxed);
+    average = count == 0 ? 0.0 : sum / static_cast<double>(count);
+    const double goal = g_freq.load(std::memory_order_relaxed);
+    std::cout << "Goal frequency: " << goal << std::endl;
+    std::cout << "Your frequency average: " << average << std::endl;
+    return average;
+}
+
+double generateRandom() {
+    const float r = static_cast<float>(std::rand());
+    const float d = 2147483648.0f / (HI - LO);
+    const float x = LO + r / d;
+    x_adj = static_cast<double>(x);
+    return x_adj;
+}
+
+void shootArrow(double /*sungAverage*/) {
+    // Both callers pass the stored average; the judgement reads it directly.
+    const Band band = judge(average, g_freq.load(std::memory_order_relaxed));
+    if (band.hit) {
+        generateRandom();
+        y_adj = band.height;
+    }
+    arrow_move = true;
+}
