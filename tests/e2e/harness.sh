@@ -1,0 +1,293 @@
+# End-to-end harness: a private X server and a private PulseAudio server, a
+# virtual microphone fed in real time, the game under test, real key and mouse
+# events and screenshots. Source it from a test script (bash):
+#
+#   source tests/e2e/harness.sh
+#   e2e_begin first_frame          # run folder, cleanup trap
+#   e2e_start_x; e2e_start_audio; e2e_start_game
+#   e2e_key space; e2e_wait_line out 'Freq: ' 5
+#   ...
+#   e2e_end                        # passes unless a check failed
+#
+# Settings, from the environment:
+#   ARROWSONG   the program under test (required by e2e_start_game)
+#   E2E_TOOLS   folder of the helpers e2e_feeder, e2e_freqmeter, e2e_scene
+#   E2E_OUT     folder for run folders (default: a fresh one under /tmp)
+#   E2E_KEEP=1  keep the run folder even when every check passed
+#
+# Everything started here is stopped by the EXIT trap, by pid, even when a
+# test fails or is interrupted. Every wait is bounded.
+
+set -uo pipefail
+
+E2E_NAME=""
+E2E_DIR=""
+E2E_FAILS=0
+E2E_PIDS_X=""
+E2E_PID_PULSE=""
+E2E_PID_FEEDER=""
+E2E_PID_GAME=""
+E2E_WID=""
+
+e2e_log() { printf '[e2e %s] %s\n' "$E2E_NAME" "$*" >&2; }
+
+# A failed check: reported at once, counted, and the test goes on so that one
+# run shows every broken expectation.
+e2e_fail() {
+  E2E_FAILS=$((E2E_FAILS + 1))
+  printf '[e2e %s] FAIL: %s\n' "$E2E_NAME" "$*" >&2
+}
+
+# A failure that makes the rest of the test meaningless.
+e2e_abort() {
+  e2e_fail "$*"
+  e2e_dump
+  exit 1
+}
+
+e2e_begin() {
+  E2E_NAME=$1
+  local base=${E2E_OUT:-}
+  if [ -z "$base" ]; then
+    base=$(mktemp -d /tmp/arrowsong-e2e.XXXXXX)
+  fi
+  E2E_DIR=$base/$E2E_NAME
+  rm -rf "$E2E_DIR"
+  mkdir -p "$E2E_DIR/xdg" "$E2E_DIR/home"
+  chmod 700 "$E2E_DIR/xdg"
+  : >"$E2E_DIR/out"
+  : >"$E2E_DIR/err"
+  trap e2e_cleanup EXIT
+  trap 'exit 130' INT TERM
+  e2e_log "run folder: $E2E_DIR"
+}
+
+e2e_tool() {
+  local tool=${E2E_TOOLS:-}/$1
+  [ -x "$tool" ] || e2e_abort "helper $1 not found (set E2E_TOOLS)"
+  printf '%s\n' "$tool"
+}
+
+# Waits until a command succeeds, for at most the given seconds.
+e2e_wait_for() { # seconds, command...
+  local deadline=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# --- X server -------------------------------------------------------------
+
+e2e_start_x() {
+  # -displayfd lets the server pick a display number nobody uses.
+  local fifo=$E2E_DIR/displayfd
+  mkfifo "$fifo"
+  Xvfb -displayfd 7 -screen 0 1024x1024x24 -nolisten tcp -noreset \
+    7>"$fifo" >"$E2E_DIR/xvfb.log" 2>&1 &
+  E2E_PIDS_X=$!
+  local number=""
+  read -r -t 15 number <"$fifo" || true
+  [ -n "$number" ] || e2e_abort "Xvfb did not start (see $E2E_DIR/xvfb.log)"
+  export DISPLAY=:$number
+  e2e_wait_for 10 xdpyinfo || e2e_abort "display $DISPLAY does not answer"
+  e2e_log "X server on $DISPLAY"
+}
+
+# --- audio server ---------------------------------------------------------
+
+e2e_pulse_env() {
+  export XDG_RUNTIME_DIR=$E2E_DIR/xdg
+  export HOME=$E2E_DIR/home
+  export PULSE_RUNTIME_PATH=$E2E_DIR/xdg/pulse
+  export PULSE_STATE_PATH=$E2E_DIR/home/pulse-state
+  export PULSE_SERVER=unix:$E2E_DIR/xdg/pulse/native
+  unset PULSE_SINK PULSE_SOURCE
+}
+
+# A null sink as the default output (its monitor records what the game plays)
+# and a pipe source as the default input, fed by e2e_feeder. The sink is
+# loaded first, so that it is device 0, and both get distinct descriptions.
+e2e_start_audio() {
+  e2e_pulse_env
+  local fifo=$E2E_DIR/mic.fifo
+  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --disable-shm=yes \
+    --log-target="file:$E2E_DIR/pulse.log" \
+    --load="module-native-protocol-unix" \
+    --load="module-null-sink sink_name=e2e_out rate=44100 channels=1 sink_properties=device.description=E2E-Speaker" \
+    --load="module-pipe-source source_name=e2e_mic file=$fifo format=s16le rate=44100 channels=1 source_properties=device.description=E2E-Microphone" \
+    || e2e_abort "pulseaudio did not start (see $E2E_DIR/pulse.log)"
+  e2e_wait_for 10 test -s "$E2E_DIR/xdg/pulse/pid" || e2e_abort "no pulseaudio pid file"
+  E2E_PID_PULSE=$(cat "$E2E_DIR/xdg/pulse/pid")
+  e2e_wait_for 10 pactl info || e2e_abort "pulseaudio does not answer"
+  pactl set-default-sink e2e_out && pactl set-default-source e2e_mic \
+    || e2e_abort "cannot set the default devices"
+  e2e_signal silence
+  "$(e2e_tool e2e_feeder)" "$fifo" "$E2E_DIR/signal" 2>"$E2E_DIR/feeder.log" &
+  E2E_PID_FEEDER=$!
+  e2e_log "PulseAudio pid $E2E_PID_PULSE, microphone fed by pid $E2E_PID_FEEDER"
+}
+
+e2e_stop_audio() {
+  [ -n "$E2E_PID_PULSE" ] || return 0
+  kill "$E2E_PID_PULSE" 2>/dev/null
+  e2e_wait_for 5 bash -c "! kill -0 $E2E_PID_PULSE" || kill -9 "$E2E_PID_PULSE" 2>/dev/null
+  E2E_PID_PULSE=""
+}
+
+# What the virtual microphone hears from now on: silence | tone HZ [AMP] |
+# voice HZ | file RAW (s16le mono 44100 Hz). Reaches the reader within ~50 ms.
+e2e_signal() {
+  printf '%s\n' "$*" >"$E2E_DIR/signal.new" && mv -f "$E2E_DIR/signal.new" "$E2E_DIR/signal"
+}
+
+# Records the null sink's monitor for the given seconds into a raw file.
+e2e_record_start() { # file
+  parec -d e2e_out.monitor --raw --format=s16le --channels=1 --rate=44100 \
+    --latency-msec=20 >"$1" 2>"$E2E_DIR/parec.log" &
+  E2E_PID_PAREC=$!
+}
+e2e_record_stop() {
+  kill "$E2E_PID_PAREC" 2>/dev/null
+  wait "$E2E_PID_PAREC" 2>/dev/null
+  E2E_PID_PAREC=""
+}
+E2E_PID_PAREC=""
+
+# Prints the frequency of the loud part of a raw recording, or 0.
+e2e_freq_of() { # file
+  "$(e2e_tool e2e_freqmeter)" "$1" | awk '{print $2}'
+}
+
+# --- the game ---------------------------------------------------------------
+
+# Starts the program with its output captured; waits for its window and, when
+# audio is up, for the stream (the "stream latency" line) and for the duplex
+# stream to reach its real-time rate.
+e2e_start_game() {
+  [ -n "${ARROWSONG:-}" ] && [ -x "$ARROWSONG" ] || e2e_abort "ARROWSONG not set to the program"
+  # Mesa and freeglut keep allocations until exit, which LeakSanitizer would
+  # report from a sanitizer build; every other sanitizer report still shows
+  # on stderr and fails the test (e2e_check_stderr).
+  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 "$ARROWSONG" >"$E2E_DIR/out" 2>"$E2E_DIR/err" &
+  E2E_PID_GAME=$!
+  E2E_T_START=$(date +%s.%N)
+  e2e_wait_for 30 e2e_find_window || e2e_abort "no window named Arrowsong"
+  e2e_log "game pid $E2E_PID_GAME, window $E2E_WID"
+  if [ -n "$E2E_PID_PULSE" ]; then
+    e2e_wait_line out 'stream latency: ' 20 || e2e_abort "the stream did not start"
+    sleep "${E2E_SETTLE:-2.5}"
+  fi
+}
+
+e2e_find_window() {
+  E2E_WID=$(xdotool search --name '^Arrowsong$' 2>/dev/null | head -n 1)
+  [ -n "$E2E_WID" ] && xwininfo -id "$E2E_WID" 2>/dev/null | grep -q 'IsViewable'
+}
+
+e2e_game_running() { [ -n "$E2E_PID_GAME" ] && kill -0 "$E2E_PID_GAME" 2>/dev/null; }
+
+# Waits for the game to end and prints its exit status (or "timeout").
+e2e_wait_exit() { # seconds
+  local deadline=$((SECONDS + $1))
+  while kill -0 "$E2E_PID_GAME" 2>/dev/null; do
+    if [ "$SECONDS" -ge "$deadline" ]; then echo timeout; return 1; fi
+    sleep 0.1
+  done
+  local status=0
+  wait "$E2E_PID_GAME" 2>/dev/null || status=$?
+  E2E_PID_GAME=""
+  echo "$status"
+}
+
+# Waits until the captured stream (out or err) has a line matching the regex.
+e2e_wait_line() { # out|err, regex, seconds
+  e2e_wait_for "$3" grep -Eq -- "$2" "$E2E_DIR/$1"
+}
+
+# Number of lines of the captured stream matching the regex.
+e2e_count_lines() { grep -Ec -- "$2" "$E2E_DIR/$1"; }
+
+# The value after the label on the last matching line, e.g. "Freq: ".
+e2e_value() { # out|err, label
+  grep -E -- "^$2" "$E2E_DIR/$1" | tail -n 1 | sed -e "s/^$2//" -e 's/ frames$//'
+}
+
+# --- input and screenshots ----------------------------------------------------
+
+e2e_key() { xdotool key --window "$E2E_WID" "$@"; }
+
+e2e_mouse() { # down|up, button 1..3
+  xdotool mousemove --window "$E2E_WID" 400 400 "mouse$1" "$2"
+}
+
+e2e_shot() { # name: writes NAME.png in the run folder and prints its path
+  local png=$E2E_DIR/$1.png
+  import -window "$E2E_WID" "$png" 2>>"$E2E_DIR/import.log" || e2e_abort "screenshot failed"
+  printf '%s\n' "$png"
+}
+
+e2e_scene() { "$(e2e_tool e2e_scene)" "$@"; }
+
+# --- checks -------------------------------------------------------------------
+
+e2e_expect() { # description, command...
+  local what=$1; shift
+  "$@" || e2e_fail "$what"
+}
+
+# Fails when the program's standard error holds a sanitizer report.
+e2e_check_stderr() {
+  if grep -Eq 'ERROR: (Address|Leak|Thread)Sanitizer|runtime error:|SUMMARY: UndefinedBehaviorSanitizer' \
+    "$E2E_DIR/err"; then
+    e2e_fail "sanitizer report on the program's stderr"
+  fi
+}
+
+# Floating-point comparisons for the shell.
+e2e_near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(d <= t) }'; }
+e2e_between() { awk -v a="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(a >= lo && a <= hi) }'; }
+
+e2e_dump() {
+  [ -n "$E2E_DIR" ] || return 0
+  local f
+  for f in out err; do
+    [ -s "$E2E_DIR/$f" ] && { echo "--- program std$f:"; tail -n 40 "$E2E_DIR/$f"; } >&2
+  done
+  return 0
+}
+
+e2e_end() {
+  e2e_check_stderr
+  if [ "$E2E_FAILS" -gt 0 ]; then
+    e2e_dump
+    e2e_log "$E2E_FAILS check(s) failed; files in $E2E_DIR"
+    exit 1
+  fi
+  e2e_log "passed"
+  exit 0
+}
+
+# Stops one process of ours: the signal, then SIGKILL after 5 s.
+e2e_reap() { # pid, signal
+  [ -n "$1" ] || return 0
+  kill -"$2" "$1" 2>/dev/null || return 0
+  local deadline=$((SECONDS + 5))
+  while kill -0 "$1" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+  kill -9 "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+  return 0
+}
+
+e2e_cleanup() {
+  local status=$?
+  e2e_reap "$E2E_PID_GAME" KILL
+  e2e_reap "$E2E_PID_PAREC" TERM
+  e2e_reap "$E2E_PID_FEEDER" TERM
+  e2e_stop_audio
+  e2e_reap "$E2E_PIDS_X" TERM
+  if [ "$status" -eq 0 ] && [ "${E2E_KEEP:-0}" != 1 ] && [ -z "${E2E_OUT:-}" ]; then
+    rm -rf "$(dirname "$E2E_DIR")"
+  fi
+  return "$status"
+}
