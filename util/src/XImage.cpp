@@ -1,0 +1,142 @@
+// Decoding, premultiplication, resampling and row order for textures.
+#include "XImage.h"
+
+#include <stb_image.h>
+#include <stb_image_resize.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+
+namespace xgfx {
+namespace {
+
+// Only formats with an unambiguous signature are accepted: the decoder's
+// other formats (TGA in particular) would take arbitrary bytes for an image.
+bool hasKnownSignature(const unsigned char *d, std::size_t n)
+{
+    static const unsigned char png[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (n >= sizeof png && std::memcmp(d, png, sizeof png) == 0)
+        return true;
+    if (n >= 3 && d[0] == 0xff && d[1] == 0xd8 && d[2] == 0xff)
+        return true; // JPEG
+    if (n >= 4 && std::memcmp(d, "GIF8", 4) == 0)
+        return true;
+    return n >= 2 && d[0] == 'B' && d[1] == 'M';
+}
+
+// Colour times alpha, rounded to nearest, as a premultiplying bitmap
+// context stores it.
+void premultiply(std::vector<unsigned char> &rgba)
+{
+    for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
+        const unsigned a = rgba[i + 3];
+        for (std::size_t c = 0; c < 3; ++c)
+            rgba[i + c] = static_cast<unsigned char>((rgba[i + c] * a + 127u) / 255u);
+    }
+}
+
+void flipRows(Image &img)
+{
+    const std::size_t row = static_cast<std::size_t>(img.width) * 4;
+    unsigned char *p = img.pixels.data();
+    for (int top = 0, bottom = img.height - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(p + row * static_cast<std::size_t>(top),
+                         p + row * static_cast<std::size_t>(top + 1),
+                         p + row * static_cast<std::size_t>(bottom));
+}
+
+struct StbFree {
+    void operator()(unsigned char *p) const { stbi_image_free(p); }
+};
+
+} // namespace
+
+bool readFile(const std::string &path, std::vector<unsigned char> &bytes, std::size_t maxBytes)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes)
+        return false;
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    bytes.clear();
+    unsigned char chunk[65536];
+    bool ok = true;
+    for (;;) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
+        if (bytes.size() + n > maxBytes) { // the file grew since stat
+            ok = false;
+            break;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + n);
+        if (n < sizeof chunk) {
+            ok = !std::ferror(f);
+            break;
+        }
+    }
+    std::fclose(f);
+    return ok;
+}
+
+bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image &out)
+{
+    if (!data || size == 0 || size > static_cast<std::size_t>(INT_MAX) ||
+        !hasKnownSignature(data, size))
+        return false;
+    const int len = static_cast<int>(size);
+    int w = 0, h = 0, comp = 0;
+    // The header alone tells the size; refuse before the decoder allocates.
+    if (!stbi_info_from_memory(data, len, &w, &h, &comp) || w <= 0 || h <= 0 || w > maxSide ||
+        h > maxSide)
+        return false;
+    std::unique_ptr<unsigned char, StbFree> decoded(
+        stbi_load_from_memory(data, len, &w, &h, &comp, 4));
+    if (!decoded || w <= 0 || h <= 0 || w > maxSide || h > maxSide)
+        return false;
+    out.width = w;
+    out.height = h;
+    const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
+    out.pixels.assign(decoded.get(), decoded.get() + bytes);
+    premultiply(out.pixels);
+    flipRows(out);
+    return true;
+}
+
+bool resampleImage(const Image &in, float width, float height, int maxSide, Image &out)
+{
+    if (!std::isfinite(width) || !std::isfinite(height) || in.width <= 0 || in.height <= 0 ||
+        in.pixels.size() !=
+            static_cast<std::size_t>(in.width) * static_cast<std::size_t>(in.height) * 4)
+        return false;
+    const float w = std::round(width), h = std::round(height);
+    if (w < 1.0f || h < 1.0f || w > static_cast<float>(maxSide) ||
+        h > static_cast<float>(maxSide))
+        return false;
+    Image r;
+    r.width = static_cast<int>(w);
+    r.height = static_cast<int>(h);
+    r.pixels.resize(static_cast<std::size_t>(r.width) * static_cast<std::size_t>(r.height) * 4);
+    // The data is premultiplied already, so the resampler must not weight by
+    // alpha again. Rows are resampled in place; their order is unchanged.
+    if (!stbir_resize_uint8_generic(in.pixels.data(), in.width, in.height, 0, r.pixels.data(),
+                                    r.width, r.height, 0, 4, 3, STBIR_FLAG_ALPHA_PREMULTIPLIED,
+                                    STBIR_EDGE_CLAMP, STBIR_FILTER_DEFAULT,
+                                    STBIR_COLORSPACE_LINEAR, nullptr))
+        return false;
+    // Sharpening filters can ring a colour above its alpha; keep the
+    // premultiplied invariant.
+    for (std::size_t i = 0; i + 3 < r.pixels.size(); i += 4)
+        for (std::size_t c = 0; c < 3; ++c)
+            r.pixels[i + c] = std::min(r.pixels[i + c], r.pixels[i + 3]);
+    out = std::move(r);
+    return true;
+}
+
+} // namespace xgfx

@@ -1,0 +1,40 @@
+// Image decoding for the texture loader, kept free of GL so that it can be
+// exercised on its own. Everything here works on in-memory bytes and
+// returns false on any failure; nothing throws and every allocation is
+// bounded by the caller's side limit.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace xgfx {
+
+// 8-bit RGBA with premultiplied alpha, rows bottom first (the order in
+// which GL's t = 0 edge comes first), width * 4 bytes per row.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> pixels;
+};
+
+// The largest side the loader accepts whatever the GL implementation
+// allows: 8192 x 8192 RGBA is 256 MiB, already more than a texture should be.
+constexpr int kMaxImageSide = 8192;
+// Files above this are refused before being read in full.
+constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
+
+// Reads a whole regular file of at most maxBytes.
+bool readFile(const std::string &path, std::vector<unsigned char> &bytes,
+              std::size_t maxBytes = kMaxFileBytes);
+
+// Decodes a PNG, JPEG, GIF or BMP image of at most maxSide pixels a side
+// into out, premultiplied and bottom row first. Other formats, truncated or
+// corrupt data and oversized images give false.
+bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image &out);
+
+// Resamples a decoded image to width x height (rounded to whole pixels).
+// Sizes that are not finite, round below 1 or exceed maxSide give false.
+bool resampleImage(const Image &in, float width, float height, int maxSide, Image &out);
+
+} // namespace xgfx
