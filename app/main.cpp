@@ -1,0 +1,30 @@
+// Arrowsong: hear a goal tone, sing it back, and see where the arrow lands.
+#include <cstdlib>
+#include <iostream>
+
+#include <GL/glut.h>
+
+#include <game/audio.h>
+#include <render/window.h>
+
+int main(int argc, char *argv[]) {
+    RtAudio *audio = openAudio();
+    if (audio == nullptr)
+        return 1;
+    if (!hasAudioDevice(*audio)) {
+        std::cout << "no audio devices found!" << std::endl;
+        std::exit(1);
+    }
+    glutInit(&argc, argv);
+    initGfx();
+    // Without a running stream there is no game to play: the library's
+    // message has been printed, and the failure is reported as one.
+    if (!startAudioStream(*audio)) {
+        closeAudio(audio);
+        return 1;
+    }
+    glutMainLoop();
+    stopAudioStream(*audio);
+    closeAudio(audio);
+    return 0;
+}
