@@ -1,0 +1,225 @@
+// figures-keytone: key-to-tone latency of a running game.
+//
+// Records a PulseAudio source (the null sink's monitor, where the game's
+// output lands) in 256-frame fragments, sends the space key to the window
+// named "Arrowsong", and times the first sample of the goal tone that appears
+// on the source. Prints one line "key_to_tone_ms <ms>" per tone, then sends
+// space again to stop the tone before the next one.
+//
+// The key is sent with XSendEvent and XSync, so the time taken is when the X
+// server has the event, not when some helper process started. The tone's time
+// is the read's return time less the source's reported latency and the
+// samples that followed the tone's first one in the fragment: a resolution of
+// one fragment (5.8 ms) at worst.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRate = 44100;
+constexpr std::size_t kFragment = 256;
+constexpr float kToneLevel = 0.05f;    // the tone is full scale; the silence is exact zero
+constexpr float kSilenceLevel = 0.01f;
+
+double secondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+Window findNamed(Display *dpy, Window w, const char *name) {
+    char *title = nullptr;
+    if (XFetchName(dpy, w, &title) && title) {
+        const bool match = std::strcmp(title, name) == 0;
+        XFree(title);
+        if (match)
+            return w;
+    }
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(dpy, w, &root, &parent, &children, &count))
+        return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < count && !found; ++i)
+        found = findNamed(dpy, children[i], name);
+    if (children)
+        XFree(children);
+    return found;
+}
+
+void sendSpace(Display *dpy, Window w) {
+    XKeyEvent key{};
+    key.display = dpy;
+    key.window = w;
+    key.root = DefaultRootWindow(dpy);
+    key.subwindow = None;
+    key.time = CurrentTime;
+    key.same_screen = True;
+    key.keycode = XKeysymToKeycode(dpy, XK_space);
+    key.type = KeyPress;
+    XSendEvent(dpy, w, True, KeyPressMask, reinterpret_cast<XEvent *>(&key));
+    key.type = KeyRelease;
+    XSendEvent(dpy, w, True, KeyReleaseMask, reinterpret_cast<XEvent *>(&key));
+    XSync(dpy, False);
+}
+
+class Recorder {
+public:
+    explicit Recorder(const char *source) {
+        pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kRate, 1};
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.fragsize = static_cast<uint32_t>(kFragment * sizeof(float));
+        int error = 0;
+        pa_ = pa_simple_new(nullptr, "figures-keytone", PA_STREAM_RECORD, source, "monitor",
+                            &spec, nullptr, &attr, &error);
+        if (!pa_)
+            std::fprintf(stderr, "figures-keytone: cannot record %s: %s\n", source,
+                         pa_strerror(error));
+    }
+    ~Recorder() {
+        if (pa_)
+            pa_simple_free(pa_);
+    }
+    Recorder(const Recorder &) = delete;
+    Recorder &operator=(const Recorder &) = delete;
+    bool ok() const { return pa_ != nullptr; }
+
+    // Reads one fragment; returns the time at which its first sample reached
+    // the source, or false when the stream fails.
+    bool read(std::vector<float> &fragment, Clock::time_point &firstSample) {
+        fragment.resize(kFragment);
+        int error = 0;
+        if (pa_simple_read(pa_, fragment.data(), kFragment * sizeof(float), &error) < 0)
+            return false;
+        const auto now = Clock::now();
+        const pa_usec_t latency = pa_simple_get_latency(pa_, &error);
+        const double back = static_cast<double>(latency) / 1e6 +
+                            static_cast<double>(kFragment) / kRate;
+        firstSample = now - std::chrono::duration_cast<Clock::duration>(
+                                std::chrono::duration<double>(back));
+        return true;
+    }
+
+private:
+    pa_simple *pa_ = nullptr;
+};
+
+// Reads until `quiet` seconds in a row stay below the silence level.
+bool awaitSilence(Recorder &rec, double quiet, double timeout) {
+    std::vector<float> frag;
+    Clock::time_point t;
+    const auto begin = Clock::now();
+    double silent = 0.0;
+    while (secondsSince(begin) < timeout) {
+        if (!rec.read(frag, t))
+            return false;
+        bool loud = false;
+        for (float s : frag)
+            loud = loud || std::fabs(s) >= kSilenceLevel;
+        silent = loud ? 0.0 : silent + static_cast<double>(kFragment) / kRate;
+        if (silent >= quiet)
+            return true;
+    }
+    return false;
+}
+
+// The time of the first tone sample to appear after `sent`, or a negative
+// number on a time-out.
+double awaitTone(Recorder &rec, Clock::time_point sent, double timeout) {
+    std::vector<float> frag;
+    Clock::time_point first;
+    while (secondsSince(sent) < timeout) {
+        if (!rec.read(frag, first))
+            return -1.0;
+        for (std::size_t i = 0; i < frag.size(); ++i) {
+            if (std::fabs(frag[i]) < kToneLevel)
+                continue;
+            const auto at = first + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(double(i) / kRate));
+            return std::chrono::duration<double, std::milli>(at - sent).count();
+        }
+    }
+    return -1.0;
+}
+
+int usage(FILE *out, int status) {
+    std::fprintf(out, "usage: figures-keytone --source NAME [--tones N] [--window-name NAME]\n"
+                      "  DISPLAY and PULSE_SERVER name the X and audio servers. Prints\n"
+                      "  key_to_tone_ms <ms> for each of N tones (default 5).\n");
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std::string source, windowName = "Arrowsong";
+    int tones = 5;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help")
+            return usage(stdout, 0);
+        if (i + 1 >= argc)
+            return usage(stderr, 2);
+        if (arg == "--source")
+            source = argv[++i];
+        else if (arg == "--tones")
+            tones = std::atoi(argv[++i]);
+        else if (arg == "--window-name")
+            windowName = argv[++i];
+        else
+            return usage(stderr, 2);
+    }
+    if (source.empty() || tones < 1)
+        return usage(stderr, 2);
+
+    Display *dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        std::fprintf(stderr, "figures-keytone: cannot open the X display\n");
+        return 1;
+    }
+    Window game = 0;
+    for (int tries = 0; tries < 100 && !game; ++tries) {
+        game = findNamed(dpy, DefaultRootWindow(dpy), windowName.c_str());
+        if (!game)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    Recorder rec(source.c_str());
+    if (!game || !rec.ok()) {
+        if (!game)
+            std::fprintf(stderr, "figures-keytone: no window named %s\n", windowName.c_str());
+        XCloseDisplay(dpy);
+        return 1;
+    }
+    int status = 0;
+    for (int n = 0; n < tones && status == 0; ++n) {
+        if (!awaitSilence(rec, 0.3, 10.0)) {
+            std::fprintf(stderr, "figures-keytone: the source never fell silent\n");
+            status = 1;
+            break;
+        }
+        sendSpace(dpy, game);
+        const double ms = awaitTone(rec, Clock::now(), 5.0);
+        if (ms < 0.0) {
+            std::fprintf(stderr, "figures-keytone: no tone within 5 s of the key\n");
+            status = 1;
+            break;
+        }
+        std::printf("key_to_tone_ms %.2f\n", ms);
+        std::fflush(stdout);
+        sendSpace(dpy, game); // stops the tone: the next space starts a new one
+    }
+    XCloseDisplay(dpy);
+    return status;
+}

@@ -1,0 +1,133 @@
+#include "note_analysis.h"
+
+#include <aubio/aubio.h>
+#include <sndfile.h>
+#include <wavepitch.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+
+namespace figures {
+
+std::vector<double> readMono44100(const std::string &path) {
+    SF_INFO info{};
+    std::unique_ptr<SNDFILE, int (*)(SNDFILE *)> file(sf_open(path.c_str(), SFM_READ, &info),
+                                                     sf_close);
+    if (!file)
+        throw std::runtime_error(path + ": " + sf_strerror(nullptr));
+    if (info.samplerate != kRate)
+        throw std::runtime_error(path + ": sample rate " + std::to_string(info.samplerate) +
+                                 " Hz, expected 44100 Hz");
+    const auto channels = static_cast<std::size_t>(info.channels);
+    std::vector<double> frames(static_cast<std::size_t>(info.frames) * channels);
+    const sf_count_t got = sf_readf_double(file.get(), frames.data(), info.frames);
+    std::vector<double> mono(static_cast<std::size_t>(std::max<sf_count_t>(got, 0)));
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        double sum = 0.0;
+        for (std::size_t c = 0; c < channels; ++c)
+            sum += frames[i * channels + c];
+        mono[i] = sum / static_cast<double>(channels);
+    }
+    return mono;
+}
+
+double centsOff(double hz, double goalHz) {
+    if (!(hz > 0.0) || !(goalHz > 0.0))
+        return std::numeric_limits<double>::quiet_NaN();
+    return 1200.0 * std::log2(hz / goalHz);
+}
+
+static double windowRms(const std::vector<double> &samples, std::size_t window) {
+    double sum = 0.0;
+    for (std::size_t i = window * kWindow; i < (window + 1) * kWindow; ++i)
+        sum += samples[i] * samples[i];
+    return std::sqrt(sum / kWindow);
+}
+
+std::size_t onsetWindow(const std::vector<double> &samples, std::size_t windowCount) {
+    windowCount = std::min(windowCount, samples.size() / kWindow);
+    std::vector<double> rms(windowCount);
+    for (std::size_t w = 0; w < windowCount; ++w)
+        rms[w] = windowRms(samples, w);
+    const double loudest = rms.empty() ? 0.0 : *std::max_element(rms.begin(), rms.end());
+    if (loudest <= 0.0)
+        return windowCount;
+    for (std::size_t w = 0; w < windowCount; ++w)
+        if (rms[w] >= 0.5 * loudest)
+            return w;
+    return windowCount;
+}
+
+std::size_t windowsBefore(const std::vector<double> &samples, double seconds) {
+    const double limit = std::max(0.0, seconds) * kRate;
+    const auto byTime = static_cast<std::size_t>(limit) / kWindow;
+    return std::min(byTime, samples.size() / kWindow);
+}
+
+namespace {
+
+// One aubio detector over non-overlapping 512-sample windows, at aubio's
+// default tolerance and silence threshold, as aubiopitch runs it.
+class AubioTracker {
+public:
+    explicit AubioTracker(const char *method)
+        : pitch_(new_aubio_pitch(method, kWindow, kWindow, kRate)),
+          in_(new_fvec(kWindow)), out_(new_fvec(1)) {
+        if (!pitch_ || !in_ || !out_)
+            throw std::runtime_error(std::string("aubio cannot make a ") + method + " detector");
+        aubio_pitch_set_unit(pitch_, "Hz");
+    }
+    ~AubioTracker() {
+        del_fvec(out_);
+        del_fvec(in_);
+        del_aubio_pitch(pitch_);
+    }
+    AubioTracker(const AubioTracker &) = delete;
+    AubioTracker &operator=(const AubioTracker &) = delete;
+
+    double operator()(const double *window) {
+        for (uint_t i = 0; i < kWindow; ++i)
+            in_->data[i] = static_cast<smpl_t>(window[i]);
+        aubio_pitch_do(pitch_, in_, out_);
+        return std::max(0.0, static_cast<double>(out_->data[0]));
+    }
+
+private:
+    aubio_pitch_t *pitch_;
+    fvec_t *in_;
+    fvec_t *out_;
+};
+
+} // namespace
+
+WindowPitches trackWindows(const std::vector<double> &samples, std::size_t count) {
+    count = std::min(count, samples.size() / kWindow);
+    WindowPitches out;
+    _dywapitchtracker record;
+    dywapitch_inittracking(&record);
+    AubioTracker yin("yin"), yinfast("yinfast");
+    for (std::size_t w = 0; w < count; ++w) {
+        const double *window = samples.data() + w * kWindow;
+        out.ours.push_back(dywapitch_computepitch(&record, window, 0, kWindow));
+        out.yin.push_back(yin(window));
+        out.yinfast.push_back(yinfast(window));
+    }
+    return out;
+}
+
+double shareWithin(const std::vector<double> &pitches, std::size_t from, std::size_t to,
+                   double goalHz, double cents) {
+    to = std::min(to, pitches.size());
+    if (from >= to)
+        return 0.0;
+    std::size_t hits = 0;
+    for (std::size_t w = from; w < to; ++w)
+        if (std::fabs(centsOff(pitches[w], goalHz)) <= cents)
+            ++hits;
+    return static_cast<double>(hits) / static_cast<double>(to - from);
+}
+
+} // namespace figures
