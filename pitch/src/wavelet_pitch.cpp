@@ -1,0 +1,273 @@
+// Wavelet pitch estimator.
+//
+// The window is halved level by level with the approximation half of a Haar
+// step (the mean of each pair of samples). At each level the maxima and
+// minima are marked and the distances between neighbouring extrema of the
+// same kind are counted; the most common distance is the level's mode. When
+// the modes of two successive levels agree, the earlier one gives the period.
+//
+// Every result must equal, bit for bit, that of the plain algorithm, so the
+// floating-point operations below are the plain ones in the plain order. The
+// savings are elsewhere: level 0 reads the caller's samples without a copy,
+// the histogram is cleared and searched only where distances were counted,
+// and the mode search keeps a running window sum instead of re-adding it.
+
+#include "dywapitch_internal.h"
+#include "wavelet_levels.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+namespace wavepitch {
+namespace {
+
+constexpr int kSampleRate = 44100;
+constexpr double kMaxFrequency = 3000.0;
+constexpr int kLevels = 6;
+constexpr double kThresholdRatio = 0.75;
+constexpr double kNoMode = -1.0;
+// Windows up to this size are estimated in stack storage: the game calls the
+// estimator from the audio thread, where nothing may allocate.
+constexpr int kStackWindow = 4096;
+
+struct Scratch {
+    double *decimated; // n / 2 samples: level 0 reads the caller's window
+    int *histogram;    // one counter per distance of level 0
+    int *minima;
+    int *maxima;
+    int capacity; // of each position list
+};
+
+// Minimum spacing of two extrema of a kind at a level, in that level's samples.
+int spacingAt(int level) {
+    return static_cast<int>(kSampleRate / (_2power(level) * kMaxFrequency));
+}
+
+double levelMode(const Scratch &s, const Extrema &ex, int n, int size, int delta) {
+    const DistanceRange range = rangeOfDistances(ex);
+    if (range.lo > range.hi)
+        return kNoMode;
+    const int from = range.lo - 2 * delta > 0 ? range.lo - 2 * delta : 0;
+    const int to = range.hi + 2 * delta < size - 1 ? range.hi + 2 * delta : size - 1;
+    std::memset(s.histogram + from, 0, static_cast<std::size_t>(to - from + 1) * sizeof(int));
+    countDistances(ex, s.histogram);
+    return modeAround(s.histogram, size, bestDistance(s.histogram, n, delta, range), delta);
+}
+
+double estimate(const double *window, int size, const Scratch &s) {
+    const Centre centre = centreOfWindow(window, size);
+    // A sum that overflowed or met NaN or infinity leaves every centred sample
+    // non-finite, so nothing could be marked: no pitch either way.
+    if (!std::isfinite(centre.mean))
+        return 0.0;
+    Extrema ex{s.minima, s.maxima, 0, 0};
+    const double *samples = window;
+    double previousMode = kNoMode;
+    for (int level = 0, n = size; level < kLevels; ++level, n /= 2) {
+        const int delta = spacingAt(level);
+        if (n < 2)
+            return 0.0;
+        markExtrema(samples, n, centre, delta, s.capacity, ex);
+        if (ex.minCount == 0 && ex.maxCount == 0)
+            return 0.0;
+        const double mode = levelMode(s, ex, n, size, delta);
+        if (previousMode > kNoMode && mode != kNoMode &&
+            std::fabs(2.0 * mode - previousMode) <= static_cast<double>(2 * delta))
+            return kSampleRate / (_2power(level - 1) * previousMode);
+        previousMode = mode;
+        if (level + 1 == kLevels)
+            return 0.0;
+        decimate(samples, n, s.decimated);
+        samples = s.decimated;
+    }
+    return 0.0;
+}
+
+double estimateOnStack(const double *window, int size) {
+    double decimated[kStackWindow / 2];
+    int histogram[kStackWindow];
+    int minima[kStackWindow / 2];
+    int maxima[kStackWindow / 2];
+    const Scratch s{decimated, histogram, minima, maxima, size / 2};
+    return estimate(window, size, s);
+}
+
+// One block holds all four arrays; a failed allocation means no pitch.
+double estimateOnHeap(const double *window, int size) {
+    const std::size_t half = static_cast<std::size_t>(size) / 2;
+    void *block = std::malloc(half * sizeof(double) + 2 * half * sizeof(int) +
+                              static_cast<std::size_t>(size) * sizeof(int));
+    if (block == nullptr)
+        return 0.0;
+    double *decimated = static_cast<double *>(block);
+    int *histogram = reinterpret_cast<int *>(decimated + half);
+    int *minima = histogram + size;
+    const Scratch s{decimated, histogram, minima, minima + half, size / 2};
+    const double pitch = estimate(window, size, s);
+    std::free(block);
+    return pitch;
+}
+
+} // namespace
+
+Centre centreOfWindow(const double *samples, int count) {
+    // The running extremes start at 0.0, so the maximum is never below 0 and
+    // the minimum never above it.
+    double sum = 0.0, maximum = 0.0, minimum = 0.0;
+    for (int i = 0; i < count; ++i) {
+        const double v = samples[i];
+        sum += v;
+        if (v > maximum)
+            maximum = v;
+        if (v < minimum)
+            minimum = v;
+    }
+    const double mean = sum / count;
+    maximum -= mean;
+    minimum -= mean;
+    const double amplitude = maximum > -minimum ? maximum : -minimum;
+    return Centre{mean, amplitude * kThresholdRatio};
+}
+
+void markExtrema(const double *samples, int n, Centre centre, int delta, int capacity,
+                 Extrema &ex) {
+    bool maxArmed = false, minArmed = false;
+    double previousDiff = -1000.0; // nothing is marked until a real difference is known
+    int lastMax = -1000000, lastMin = -1000000;
+    ex.minCount = ex.maxCount = 0;
+    double before = n > 1 ? samples[1] - centre.mean : 0.0;
+    for (int i = 2; i < n; ++i) {
+        const double here = samples[i] - centre.mean;
+        if (before <= 0.0 && here > 0.0)
+            maxArmed = true;
+        if (before >= 0.0 && here < 0.0)
+            minArmed = true;
+        const double diff = here - before;
+        if (previousDiff > -1000.0) {
+            if (minArmed && previousDiff < 0.0 && diff >= 0.0 &&
+                std::fabs(here) >= centre.threshold && i > lastMin + delta &&
+                ex.minCount < capacity) {
+                ex.minima[ex.minCount++] = i;
+                lastMin = i;
+                minArmed = false;
+            }
+            if (maxArmed && previousDiff > 0.0 && diff <= 0.0 &&
+                std::fabs(here) >= centre.threshold && i > lastMax + delta &&
+                ex.maxCount < capacity) {
+                ex.maxima[ex.maxCount++] = i;
+                lastMax = i;
+                maxArmed = false;
+            }
+        }
+        previousDiff = diff;
+        before = here;
+    }
+}
+
+namespace {
+
+// Positions ascend, so the nearest successor gives the shortest distance and
+// the second successor the longest.
+void widenRange(const int *positions, int count, DistanceRange &range) {
+    for (int j = 0; j + 1 < count; ++j) {
+        const int near = positions[j + 1] - positions[j];
+        const int far = j + 2 < count ? positions[j + 2] - positions[j] : near;
+        if (near < range.lo)
+            range.lo = near;
+        if (far > range.hi)
+            range.hi = far;
+    }
+}
+
+void countFrom(const int *positions, int count, int *histogram) {
+    for (int j = 0; j < count; ++j) {
+        for (int k = 1; k <= 2 && j + k < count; ++k)
+            ++histogram[_iabs(positions[j] - positions[j + k])];
+    }
+}
+
+int clampedSum(const int *histogram, int n, int from, int to) {
+    int sum = 0;
+    for (int j = from < 0 ? 0 : from; j <= to && j < n; ++j)
+        sum += histogram[j];
+    return sum;
+}
+
+} // namespace
+
+DistanceRange rangeOfDistances(const Extrema &ex) {
+    DistanceRange range{1 << 30, -1};
+    widenRange(ex.minima, ex.minCount, range);
+    widenRange(ex.maxima, ex.maxCount, range);
+    return range;
+}
+
+void countDistances(const Extrema &ex, int *histogram) {
+    // Minima first, then maxima; a minimum is never paired with a maximum.
+    countFrom(ex.minima, ex.minCount, histogram);
+    countFrom(ex.maxima, ex.maxCount, histogram);
+}
+
+int bestDistance(const int *histogram, int n, int delta, DistanceRange range) {
+    // Below range.lo - delta every window sum is 0: distance 0 takes the lead
+    // with it and no later zero can displace it (only 0 is twice 0). Beyond
+    // range.hi + delta the sums are 0 again and lose to the best, which is
+    // positive by then.
+    int first = range.lo - delta > 0 ? range.lo - delta : 0;
+    const int last = range.hi + delta < n - 1 ? range.hi + delta : n - 1;
+    int bestValue = first > 0 ? 0 : -1;
+    int best = first > 0 ? 0 : -1;
+    int sum = clampedSum(histogram, n, first - delta, first + delta);
+    for (int i = first; i <= last; ++i) {
+        if (i > first) {
+            if (i + delta < n)
+                sum += histogram[i + delta];
+            if (i - delta - 1 >= 0)
+                sum -= histogram[i - delta - 1];
+        }
+        if (sum == bestValue) {
+            if (i == 2 * best)
+                best = i;
+        } else if (sum > bestValue) {
+            bestValue = sum;
+            best = i;
+        }
+    }
+    return best;
+}
+
+double modeAround(const int *histogram, int size, int best, int delta) {
+    double weighted = 0.0;
+    long long weight = 0;
+    for (int d = best - delta; d <= best + delta; ++d) {
+        if (d < 0 || d >= size || histogram[d] <= 0)
+            continue;
+        // Formed in 64 bits: the product of a long distance and its count can
+        // exceed an int in a very long window.
+        weighted += static_cast<double>(static_cast<long long>(d) * histogram[d]);
+        weight += histogram[d];
+    }
+    return weight > 0 ? weighted / static_cast<double>(weight) : kNoMode;
+}
+
+void decimate(const double *from, int n, double *samples) {
+    for (int i = 0; i < n / 2; ++i)
+        samples[i] = (from[2 * i] + from[2 * i + 1]) / 2.0;
+}
+
+} // namespace wavepitch
+
+extern "C" double _dywapitch_computeWaveletPitch(const double *samples, int startsample,
+                                                 int samplecount) {
+    if (samples == nullptr || startsample < 0 || samplecount < 1)
+        return 0.0;
+    const int size = _floor_power2(samplecount);
+    // Below 4 samples no level holds a sample to examine: the scan starts at 2.
+    if (size < 4)
+        return 0.0;
+    const double *window = samples + startsample;
+    return size <= wavepitch::kStackWindow ? wavepitch::estimateOnStack(window, size)
+                                           : wavepitch::estimateOnHeap(window, size);
+}
