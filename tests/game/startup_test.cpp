@@ -1,0 +1,80 @@
+// Start-up, where the audio side can fail before any round is played: the
+// real program without an audio server, and a stream that cannot open.
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <game/audio.h>
+#include <RtAudio.h>
+
+#include "servers.h"
+
+namespace {
+
+struct GameRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::string &path) {
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    char buf[4096];
+    for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<size_t>(n));
+    if (fd >= 0)
+        ::close(fd);
+    return text;
+}
+
+GameRun runGame(const std::vector<std::string> &env) {
+    const std::string dir = testsupport::makePrivateDir("startup");
+    const int out = ::open((dir + "/out").c_str(), O_WRONLY | O_CREAT, 0600);
+    const int err = ::open((dir + "/err").c_str(), O_WRONLY | O_CREAT, 0600);
+    const pid_t pid = testsupport::spawnChild({ARROWSONG_BINARY}, env, out, err);
+    ::close(out);
+    ::close(err);
+    GameRun run;
+    run.status = testsupport::waitChild(pid, 20000);
+    run.out = slurp(dir + "/out");
+    run.err = slurp(dir + "/err");
+    testsupport::removeTree(dir);
+    return run;
+}
+
+} // namespace
+
+TEST(GameStartup, NoAudioServerEndsWithStatusOneBeforeAnyWindow) {
+    const std::string empty = testsupport::makePrivateDir("noaudio");
+    // No display either: had the program gone on to open its window, GLUT
+    // would have said so on standard error.
+    const GameRun run = runGame({"XDG_RUNTIME_DIR=" + empty, "HOME=" + empty,
+                             "PULSE_SERVER=unix:/nonexistent", "DISPLAY", "JACK_NO_START_SERVER=1"});
+    testsupport::removeTree(empty);
+    ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
+    EXPECT_EQ(WEXITSTATUS(run.status), 1);
+    EXPECT_EQ(run.out, "no audio devices found!\n");
+    EXPECT_EQ(run.err.find("freeglut"), std::string::npos) << run.err;
+}
+
+// ALSA without any sound card: a real audio object whose stream cannot open.
+TEST(GameStartup, StreamThatCannotOpenIsReportedAsAFailure) {
+    RtAudio audio(RtAudio::LINUX_ALSA);
+    ASSERT_FALSE(hasAudioDevice(audio)) << "this machine has a sound card";
+    std::ostringstream err, out;
+    std::streambuf *savedErr = std::cerr.rdbuf(err.rdbuf());
+    std::streambuf *savedOut = std::cout.rdbuf(out.rdbuf());
+    const bool started = startAudioStream(audio);
+    std::cerr.rdbuf(savedErr);
+    std::cout.rdbuf(savedOut);
+    EXPECT_FALSE(started);
+    EXPECT_NE(err.str().find("RtApi::openStream"), std::string::npos) << err.str(); // the library's message
+    EXPECT_EQ(out.str(), "");
+}
