@@ -13,10 +13,11 @@ public:
 
     // --- random numbers, drawn from the process-wide POSIX random() ---
 
-    // a + (random() % span) after the bounds have been XOR-folded; with a > b
-    // the result lies in [b, a - 1], with a <= b in [b, (a ^ b) - 1]. A span
-    // of 0 (for example both bounds 0) returns the lower end instead of
-    // dividing by zero.
+    // lo + (random() % span) after the bounds have been XOR-folded. With
+    // a > b, lo = b and span = a - b: the result lies in [b, a - 1]. With
+    // a <= b, lo = b and span = (a ^ b) - b, so the result lies in
+    // [b, b + |span| - 1]: 24, 36 gives 36 to 59 and 5, 6 gives 6 to 8. A span
+    // of 0 (a first bound of 0) returns lo instead of dividing by zero.
     static long rand2i(long a, long b);
     // A double from the lower to the upper bound, both included.
     static double rand2f(double a, double b);
