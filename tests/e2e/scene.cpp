@@ -6,8 +6,9 @@
 //   e2e_scene count PNG CLASS C0 R0 C1 R1
 //                                    pixels of CLASS in the box [C0,C1) x [R0,R1)
 //   e2e_scene board PNG              checks the board's centre and rings
-//   e2e_scene arrow PNG              "arrow X Y pixels N": where the arrow's
-//                                    front end meets the board, in board units
+//   e2e_scene arrow PNG              "arrow X Y pixels N": where a resting
+//                                    arrow stands on the board, in board units
+//   e2e_scene text PNG               checks the seven instruction lines
 //
 // The camera is the game's: the look-at from (0, 0.02, 1) to the origin with
 // +y up, applied twice (once by the reshape, once more by every frame), under
@@ -60,15 +61,15 @@ bool project(Vec p, double width, double height, double &col, double &row) {
     return true;
 }
 
-// The point of the board's plane z = 0 seen at a window pixel (Newton steps
-// on the plane-to-window map, which is smooth and nearly linear here).
-Vec unproject(double col, double row, double width, double height) {
-    Vec p{0, 0, 0};
+// The point of the plane at depth z seen at a window pixel (Newton steps on
+// the plane-to-window map, which is smooth and nearly linear here).
+Vec unproject(double col, double row, double z, double width, double height) {
+    Vec p{0, 0, z};
     for (int it = 0; it < 20; ++it) {
         double c0, r0, cx, rx, cy, ry, h = 1e-4;
         project(p, width, height, c0, r0);
-        project({p.x + h, p.y, 0}, width, height, cx, rx);
-        project({p.x, p.y + h, 0}, width, height, cy, ry);
+        project({p.x + h, p.y, z}, width, height, cx, rx);
+        project({p.x, p.y + h, z}, width, height, cy, ry);
         double a = (cx - c0) / h, b = (cy - c0) / h, c = (rx - r0) / h, d = (ry - r0) / h;
         double ec = col - c0, er = row - r0, det = a * d - b * c;
         p.x += (d * ec - b * er) / det;
@@ -99,19 +100,25 @@ bool load(const char *png, Image &img) {
     return ok;
 }
 
-// Hue classes of the lit scene: the board's blue (0, 0, 0.8) and red
-// (0.8, 0, 0), the black background, white text, the pale-yellow corner disks
-// (1, 1, 0.8) and the arrow's shaft (1, 0.9, 0.7) and point (0.5, 0.5, 0.5),
-// which shade from dim to bright.
+// Hue classes of the lit scene. Lighting scales each surface colour between
+// its ambient share (0.2) and about 0.95 of it, so classes go by ratios:
+// the board's blue (0, 0, 0.8) and red (0.8, 0, 0); the arrow's shaft
+// (1, 0.9, 0.7), dim or bright; the pale-yellow disks (1, 1, 0.8), lit to
+// 215 and more; the first text line, which takes that yellow at a raster
+// position's lighting (about 193, 193, 155); the white text, lit grey-white.
 const char *classify(const unsigned char *p) {
-    int r = p[0], g = p[1], b = p[2];
-    int hi = std::max(r, std::max(g, b));
+    const int r = p[0], g = p[1], b = p[2];
+    const int hi = std::max(r, std::max(g, b));
     if (hi < 40) return "dark";
     if (b > 2 * r && b > 2 * g) return "blue";
     if (r > 2 * g && r > 2 * b) return "red";
-    if (r > 200 && g > 200 && b > 200) return "white";
-    if (r > 200 && g > 200 && b > 120) return "yellow";
-    if (g >= r * 6 / 10 && b <= g + 10 && b >= r * 3 / 10) return "arrow";
+    if (g * 100 >= r * 80 && g * 100 <= r * 95 && b * 100 >= r * 60 && b * 100 <= r * 80)
+        return "arrow";
+    const bool grey = std::abs(r - g) <= 4 && std::abs(g - b) <= 4;
+    const bool yellowish = std::abs(r - g) <= 4 && b * 100 >= r * 70 && b * 100 <= r * 88;
+    if (grey && r >= 150) return "white";
+    if (yellowish && r >= 215) return "yellow";
+    if (yellowish && r >= 150) return "paletext";
     return "other";
 }
 
@@ -149,55 +156,88 @@ const char *seenAt(const Image &img, double x, double y, double z) {
 }
 
 // The rings seen at the middle of each band, on four radii (left, right, up
-// and down), and the dark space just outside the board. The centre is looked
-// at beside the very middle, where a resting arrow covers a few pixels.
+// and down), at the depth of the disk that shows there, and the dark space
+// just outside the board. Below the very middle a resting arrow covers a few
+// pixels of the blue centre, so the centre is looked at on three radii.
 int cmdBoard(const Image &img) {
-    struct Band { double radius; const char *cls; };
-    const Band bands[] = {{0.012, "blue"}, {0.04, "red"}, {0.095, "blue"}, {0.185, "red"},
-                          {0.305, "blue"}, {0.435, "red"}, {0.56, "dark"}};
+    struct Band { double radius, z; const char *cls; };
+    const Band bands[] = {{0.012, 0.01, "blue"}, {0.04, 0.0, "red"},    {0.095, -0.01, "blue"},
+                          {0.185, -0.02, "red"}, {0.305, -0.03, "blue"}, {0.435, -0.04, "red"},
+                          {0.56, -0.04, "dark"}};
     const double dirs[4][2] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
     int bad = 0;
     for (const Band &band : bands)
-        for (const auto &d : dirs) {
-            double z = band.radius < 0.02 ? 0.01 : 0.0;
-            const char *seen = seenAt(img, d[0] * band.radius, d[1] * band.radius, z);
+        for (int k = 0; k < (band.radius < 0.02 ? 3 : 4); ++k) {
+            const double x = dirs[k][0] * band.radius, y = dirs[k][1] * band.radius;
+            const char *seen = seenAt(img, x, y, band.z);
             if (std::strcmp(seen, band.cls) != 0) {
-                std::printf("at (%.3f, %.3f): %s, expected %s\n", d[0] * band.radius,
-                            d[1] * band.radius, seen, band.cls);
+                std::printf("at (%.3f, %.3f): %s, expected %s\n", x, y, seen, band.cls);
                 ++bad;
             }
         }
     double left, right, row;
-    project({-0.5, 0, 0}, img.width, img.height, left, row);
-    project({0.5, 0, 0}, img.width, img.height, right, row);
+    project({-0.5, 0, -0.04}, img.width, img.height, left, row);
+    project({0.5, 0, -0.04}, img.width, img.height, right, row);
     std::printf("board span %.0f of %d pixels, %d mismatches\n", right - left, img.width, bad);
     return bad == 0 ? 0 : 1;
 }
 
-// The arrow's front end is the arrow pixel on the board nearest to the
-// vanishing point of the z axis: the shaft runs from there back towards the
-// viewer, which the perspective spreads away from that point.
+// Each instruction line, in the box its 9 x 15 glyphs fill from its raster
+// position (0.2 right of the line's origin, baseline at the position): the
+// first in the disks' pale yellow, the others white. A line of letters in
+// this font lights about two pixels per column of its box; a misplaced or
+// missing line lights next to none of that colour there.
+int cmdText(const Image &img) {
+    struct Line { double x, y; const char *text; };
+    const Line lines[] = {{-0.7, 0.45, "Welcome to Arrowsong!"}, {-0.7, 0.41, "To hear the pitch,"},
+                          {-0.65, 0.38, "press spacebar."},      {-0.7, 0.35, "Press again to stop."},
+                          {0.05, 0.44, "Click and hold the"},    {0.05, 0.39, "mouse and sing the"},
+                          {0.1, 0.34, "pitch back."}};
+    int bad = 0;
+    for (int i = 0; i < 7; ++i) {
+        double c, r;
+        project({lines[i].x + 0.2, lines[i].y, 0.6}, img.width, img.height, c, r);
+        const int c0 = static_cast<int>(c), c1 = c0 + 9 * static_cast<int>(std::strlen(lines[i].text));
+        const int r0 = static_cast<int>(r) - 12, r1 = static_cast<int>(r) + 4;
+        const char *want = i == 0 ? "paletext" : "white", *other = i == 0 ? "white" : "paletext";
+        long glyphs = 0, wrong = 0;
+        for (int y = std::max(0, r0); y < std::min(r1, img.height); ++y)
+            for (int x = std::max(0, c0); x < std::min(c1, img.width); ++x) {
+                const char *cls = classify(img.at(x, y));
+                glyphs += std::strcmp(cls, want) == 0;
+                wrong += std::strcmp(cls, other) == 0;
+            }
+        const bool ok = glyphs >= c1 - c0 && wrong * 20 < glyphs;
+        std::printf("line %d at (%d, %d): %ld %s pixels, %ld %s%s\n", i + 1, c0, r0, glyphs, want, wrong,
+                    other, ok ? "" : "  <- wrong");
+        bad += !ok;
+    }
+    return bad == 0 ? 0 : 1;
+}
+
+// Where a resting arrow stands on the board. The shaft runs from there 0.6
+// back towards the viewer, parallel to the z axis, so its image runs away
+// from the vanishing point of that axis; its rear end (z = 0.6) is the arrow
+// pixel farthest from that point, and is never hidden by the board or the
+// corner disks (z = 0.5), which the front of a high shot may be. The rim of
+// the open rear end adds under 0.006 of error.
 int cmdArrow(const Image &img) {
-    double vc, vr, cc, cr, ec, er;
+    double vc, vr;
     project({0, 0, -1e5}, img.width, img.height, vc, vr);
-    project({0, 0, 0}, img.width, img.height, cc, cr);
-    project({0.52, 0, 0}, img.width, img.height, ec, er);
-    const double boardRadius = ec - cc;
     long n = 0;
-    double best = 1e18, bc = 0, br = 0;
+    double best = -1.0, bc = 0, br = 0;
     for (int r = 0; r < img.height; ++r)
         for (int c = 0; c < img.width; ++c) {
-            if (std::hypot(c - cc, r - cr) > boardRadius) continue;
             if (std::strcmp(classify(img.at(c, r)), "arrow") != 0) continue;
             ++n;
             double d = std::hypot(c + 0.5 - vc, r + 0.5 - vr);
-            if (d < best) { best = d; bc = c + 0.5; br = r + 0.5; }
+            if (d > best) { best = d; bc = c + 0.5; br = r + 0.5; }
         }
     if (n == 0) {
         std::printf("arrow none\n");
         return 1;
     }
-    Vec p = unproject(bc, br, img.width, img.height);
+    Vec p = unproject(bc, br, 0.6, img.width, img.height);
     std::printf("arrow %.3f %.3f pixels %ld\n", p.x, p.y, n);
     return 0;
 }
@@ -208,7 +248,8 @@ int main(int argc, char **argv) {
     std::string cmd = argc > 1 ? argv[1] : "";
     if (cmd == "project" && argc == 5) return cmdProject(argv + 2);
     Image img;
-    if (argc > 2 && (cmd == "pixel" || cmd == "count" || cmd == "board" || cmd == "arrow")) {
+    if (argc > 2 && (cmd == "pixel" || cmd == "count" || cmd == "board" || cmd == "arrow" ||
+                     cmd == "text")) {
         if (!load(argv[2], img)) return 2;
         if (cmd == "pixel" && argc == 5) return cmdPixel(img, std::atoi(argv[3]), std::atoi(argv[4]));
         if (cmd == "count" && argc == 8)
@@ -216,8 +257,9 @@ int main(int argc, char **argv) {
                             std::atoi(argv[7]));
         if (cmd == "board") return cmdBoard(img);
         if (cmd == "arrow") return cmdArrow(img);
+        if (cmd == "text") return cmdText(img);
     }
     std::fprintf(stderr, "usage: e2e_scene project X Y Z | pixel PNG C R | count PNG CLASS C0 R0 C1 R1"
-                         " | board PNG | arrow PNG\n");
+                         " | board PNG | arrow PNG | text PNG\n");
     return 2;
 }

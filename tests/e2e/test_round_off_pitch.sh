@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Rounds sung off the goal: a tone well sharp lands the arrow above the centre
+# and a sung-vowel-like signal well flat lands it below, each at the height of
+# the band that the printed average implies, anywhere across the board.
+source "$(dirname "$0")/harness.sh"
+e2e_begin round_off_pitch
+e2e_start_x
+e2e_start_audio
+e2e_start_game
+
+# Plays the next goal; sets goal.
+next_goal() {
+  local before
+  before=$(e2e_count_lines out '^Freq: ')
+  e2e_key space
+  e2e_wait_for 5 e2e_more_lines out '^Freq: ' "$before" || e2e_abort "no Freq line after space"
+  goal=$(e2e_value out 'Freq: ')
+}
+
+# Checks a judged round against the band its printed numbers fall in.
+landed_in_band() { # what, expected sign (+ or -)
+  local band cents
+  band=$(e2e_band "$E2E_GOAL" "$E2E_AVERAGE")
+  cents=$(e2e_cents "$E2E_GOAL" "$E2E_AVERAGE")
+  e2e_log "$1: $cents cents, band $band"
+  case "$2$band" in
+    +0.*|--0.*) ;;
+    *) e2e_fail "$1: average $E2E_AVERAGE Hz against $E2E_GOAL Hz ($cents cents) is not $2 of the goal" ;;
+  esac
+  e2e_landed_arrow "$3"
+  [ "$band" = keep ] || e2e_expect_arrow_at_height "$band" "$1"
+}
+
+# +70 cents: between three and four steps of 20 cents.
+next_goal
+e2e_sing 1 1.5 tone "$(awk -v g="$goal" 'BEGIN { print g * 2 ^ (70 / 1200) }')" 0.5
+landed_in_band "sharp tone" + sharp
+sharp_x=$E2E_ARROW_X
+
+# Clear the shot, then -90 cents with vibrato of +-30 cents and harmonics.
+e2e_key space
+sleep 0.3
+next_goal
+e2e_sing 1 1.5 voice "$(awk -v g="$goal" 'BEGIN { print g * 2 ^ (-90 / 1200) }')"
+landed_in_band "flat voice" - flat
+e2e_expect "each off-pitch shot draws a new place across ($sharp_x, then $E2E_ARROW_X)" \
+  test "$sharp_x" != "$E2E_ARROW_X"
+
+e2e_quit
+e2e_end
