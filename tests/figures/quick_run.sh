@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The quick figures run, checked: every output exists and parses, and the
+# numbers are the ones a working pipeline gives (an A4 sung by the choir is
+# tracked and judged a bullseye; the tone follows the key within two seconds).
+#
+#   quick_run.sh SOURCE_DIR BUILD_DIR OUT_DIR
+set -uo pipefail
+src=$1 build=$2 out=$3
+fails=0
+fail() { echo "FAIL: $*" >&2; fails=$((fails + 1)); }
+
+rm -rf "$out"
+if ! bash "$src/scripts/figures.sh" --quick --no-build --build "$build" --out "$out"; then
+  echo "FAIL: scripts/figures.sh --quick failed" >&2
+  exit 1
+fi
+work=$build/figures-work-quick
+
+for png in accuracy cents latency; do
+  f=$out/figures/$png.png
+  size=$(identify -format '%m %w %h' "$f" 2>/dev/null)
+  read -r kind w h <<<"$size"
+  [ "${kind:-}" = PNG ] && [ "${w:-0}" -ge 600 ] && [ "${h:-0}" -ge 400 ] \
+    || fail "$f is not a plot (identify: ${size:-nothing})"
+done
+
+# notes.tsv: one line per note, every field present.
+lines=$(grep -vc '^#' "$work/notes.tsv")
+[ "$lines" = 3 ] || fail "notes.tsv has $lines notes, expected 3"
+awk -F'\t' '!/^#/ && NF != 13 { bad = 1 } END { exit bad }' "$work/notes.tsv" \
+  || fail "notes.tsv has lines without 13 fields"
+# A4 (game note 57, 440 Hz) on Choir Aahs: a wrong MIDI note, sample rate or
+# window would put this far from the goal.
+a4=$(awk -F'\t' '$2 == 57 { print $3, $6, $12, $13 }' "$work/notes.tsv")
+read -r goal ours bull rel <<<"$a4"
+[ "${goal:-}" = 440 ] || fail "note 57's goal is ${goal:-missing}, expected 440"
+awk -v o="${ours:-0}" -v r="${rel:-0}" 'BEGIN { exit !(o >= 80 && r >= 80) }' \
+  || fail "A4: ours tracked ${ours:-?}% of windows, ${rel:-?}% of rounds a bullseye; expected 80+"
+[ "${bull:-0}" = 1 ] || fail "A4 released at the note-off was not judged a bullseye"
+[ "$(grep -vc '^#' "$work/windows.tsv")" -gt 300 ] || fail "windows.tsv is nearly empty"
+
+# Latency: two tones, each heard after the key and within two seconds.
+n=0
+while read -r ms; do
+  n=$((n + 1))
+  awk -v v="$ms" 'BEGIN { exit !(v > 0 && v < 2000) }' || fail "key to tone $ms ms"
+done <"$work/key_to_tone_ms.txt"
+[ "$n" = 2 ] || fail "$n key-to-tone times, expected 2"
+grep -Eq '^-?[0-9]+$' "$work/stream_latency_frames.txt" || fail "no stream latency line"
+
+# The page: its tables hold the measured rows.
+md=$out/figures.md
+grep -q '^| Choir Aahs | ' "$md" || fail "figures.md has no summary row"
+grep -q '^### Choir Aahs' "$md" || fail "figures.md has no per-note table"
+grep -Eq '^\| A4 \(57\) \| 440\.00 \|' "$md" || fail "figures.md has no A4 row"
+grep -Eq '^\| Key to tone \| 2 \| [0-9.]+ ms' "$md" || fail "figures.md has no key-to-tone row"
+grep -q 'quick run' "$md" || fail "figures.md does not say it is the quick run"
+if ls "$build"/bench/game/*bench* >/dev/null 2>&1; then
+  [ -s "$work/callback.tsv" ] || fail "the callback benchmark gave no rows"
+  [ -s "$out/figures/callback.png" ] || fail "no callback plot"
+fi
+
+[ "$fails" = 0 ] || { echo "$fails check(s) failed; files in $work and $out" >&2; exit 1; }
+echo "quick figures run: all checks passed"
