@@ -12,12 +12,11 @@ namespace {
 // Small enough that a header declaring the limit still decodes quickly.
 constexpr int kFuzzMaxSide = 1024;
 
-void checkImage(const xgfx::Image &img)
-{
+void checkImage(const xgfx::Image &img) {
     if (img.width <= 0 || img.height <= 0 || img.width > kFuzzMaxSide ||
         img.height > kFuzzMaxSide ||
-        img.pixels.size() != static_cast<std::size_t>(img.width) *
-                                 static_cast<std::size_t>(img.height) * 4)
+        img.pixels.size() !=
+            static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height) * 4)
         std::abort();
     for (std::size_t i = 0; i < img.pixels.size(); i += 4)
         for (std::size_t c = 0; c < 3; ++c)
@@ -27,8 +26,7 @@ void checkImage(const xgfx::Image &img)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     xgfx::Image img;
     if (!xgfx::decodeImage(data, size, kFuzzMaxSide, img))
         return 0;

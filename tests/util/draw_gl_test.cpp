@@ -18,8 +18,7 @@ struct Corner {
 };
 
 // Object units equal pixels, with the origin in the middle of the window.
-void pixelProjection()
-{
+void pixelProjection() {
     glViewport(0, 0, XvfbSession::kWidth, XvfbSession::kHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -30,9 +29,7 @@ void pixelProjection()
 
 // Runs draw in feedback mode and returns the polygons' corners in object
 // units (the vertices as GL emitted them, window origin moved back).
-template <typename Draw>
-std::vector<std::vector<Corner>> feedback(Draw draw)
-{
+template <typename Draw> std::vector<std::vector<Corner>> feedback(Draw draw) {
     pixelProjection();
     std::vector<GLfloat> buf(4096);
     glFeedbackBuffer(static_cast<GLsizei>(buf.size()), GL_3D_COLOR_TEXTURE, buf.data());
@@ -57,16 +54,14 @@ std::vector<std::vector<Corner>> feedback(Draw draw)
     return polys;
 }
 
-bool same(const Corner &a, const Corner &b)
-{
+bool same(const Corner &a, const Corner &b) {
     return a.x == b.x && a.y == b.y && a.s == b.s && a.t == b.t;
 }
 
 // The quad's corners in submission order. GL may hand back one 4-sided
 // polygon or split the quad (a, b, c, d) into (a, b, d), (b, c, d) or into
 // (a, b, c), (a, c, d); anything else is not one quad.
-std::vector<Corner> quadCorners(const std::vector<std::vector<Corner>> &polys)
-{
+std::vector<Corner> quadCorners(const std::vector<std::vector<Corner>> &polys) {
     if (polys.size() == 1 && polys[0].size() == 4)
         return polys[0];
     if (polys.size() != 2 || polys[0].size() != 3 || polys[1].size() != 3)
@@ -79,9 +74,7 @@ std::vector<Corner> quadCorners(const std::vector<std::vector<Corner>> &polys)
     return {};
 }
 
-void expectCorners(const std::vector<std::vector<Corner>> &polys,
-                   const std::vector<Corner> &want)
-{
+void expectCorners(const std::vector<std::vector<Corner>> &polys, const std::vector<Corner> &want) {
     const std::vector<Corner> got = quadCorners(polys);
     ASSERT_EQ(got.size(), want.size());
     for (size_t i = 0; i < want.size(); ++i) {
@@ -92,8 +85,7 @@ void expectCorners(const std::vector<std::vector<Corner>> &polys,
     }
 }
 
-XTexture record(float scale, float w, float h)
-{
+XTexture record(float scale, float w, float h) {
     XTexture t{};
     t.scale = scale;
     t.width = w;
@@ -105,8 +97,7 @@ XTexture record(float scale, float w, float h)
     return t;
 }
 
-std::array<int, 3> pixelAt(int x, int y)
-{
+std::array<int, 3> pixelAt(int x, int y) {
     unsigned char p[4] = {};
     glReadBuffer(GL_BACK);
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
@@ -115,8 +106,7 @@ std::array<int, 3> pixelAt(int x, int y)
 
 } // namespace
 
-TEST(DrawTexture, QuadKeepsAspectWithLongerSideScale)
-{
+TEST(DrawTexture, QuadKeepsAspectWithLongerSideScale) {
     const XTexture wide = record(100, 200, 100);
     expectCorners(feedback([&] { XGfx::drawTexture(&wide); }),
                   {{-50, -25, 0, 0}, {50, -25, 1, 0}, {50, 25, 1, 1}, {-50, 25, 0, 1}});
@@ -129,8 +119,7 @@ TEST(DrawTexture, QuadKeepsAspectWithLongerSideScale)
     EXPECT_TRUE(feedback([] { XGfx::drawTexture(nullptr); }).empty());
 }
 
-TEST(DrawTexture, LeavesTexturingAndBlendOffDepthOnLightingFlipped)
-{
+TEST(DrawTexture, LeavesTexturingAndBlendOffDepthOnLightingFlipped) {
     GLuint name = 0;
     glGenTextures(1, &name);
     for (const bool lit : {false, true}) {
@@ -167,13 +156,12 @@ TEST(DrawTexture, LeavesTexturingAndBlendOffDepthOnLightingFlipped)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST(DrawTextureUV, CornersAndCoordinatesWithoutStateChanges)
-{
+TEST(DrawTextureUV, CornersAndCoordinatesWithoutStateChanges) {
     expectCorners(feedback([] { XGfx::drawTextureUV(0, 0, 1, 1, 0, 0, 1, 1); }),
                   {{0, 1, 0, 0}, {1, 1, 1, 0}, {1, 0, 1, 1}, {0, 0, 0, 1}});
-    expectCorners(feedback([] { XGfx::drawTextureUV(-10, -20, 30, 40, 0.25f, 0.5f, 0.75f, 1); }),
-                  {{-10, 40, 0.25f, 0.5f}, {30, 40, 0.75f, 0.5f}, {30, -20, 0.75f, 1},
-                   {-10, -20, 0.25f, 1}});
+    expectCorners(
+        feedback([] { XGfx::drawTextureUV(-10, -20, 30, 40, 0.25f, 0.5f, 0.75f, 1); }),
+        {{-10, 40, 0.25f, 0.5f}, {30, 40, 0.75f, 0.5f}, {30, -20, 0.75f, 1}, {-10, -20, 0.25f, 1}});
     glEnable(GL_BLEND);
     glColor4f(0.5f, 0.5f, 0.5f, 0.5f);
     XGfx::drawTextureUV(0, 0, 1, 1, 0, 0, 1, 1);
@@ -185,8 +173,7 @@ TEST(DrawTextureUV, CornersAndCoordinatesWithoutStateChanges)
     glDisable(GL_BLEND);
 }
 
-TEST(DrawTexture, ShowsTheImageUprightAndBlendsPremultiplied)
-{
+TEST(DrawTexture, ShowsTheImageUprightAndBlendsPremultiplied) {
     // A 1 x 2 texture in upload order: bottom row half-transparent blue
     // (premultiplied), top row opaque red.
     const unsigned char texels[] = {0, 0, 128, 128, 255, 0, 0, 255};

@@ -5,14 +5,11 @@
 
 namespace {
 
-bool inside(float px, float py, float pz, const Vector3D &a, const Vector3D &b,
-            const Vector3D &c)
-{
+bool inside(float px, float py, float pz, const Vector3D &a, const Vector3D &b, const Vector3D &c) {
     return XGfx::isPointInTriangle2D(Vector3D(px, py, pz), a, b, c);
 }
 
-void setClock(XGfx::TimeSample prev, XGfx::TimeSample curr, float factor)
-{
+void setClock(XGfx::TimeSample prev, XGfx::TimeSample curr, float factor) {
     XGfx::ourPrevTime = prev;
     XGfx::ourCurrTime = curr;
     XGfx::ourDeltaFactor = factor;
@@ -20,8 +17,7 @@ void setClock(XGfx::TimeSample prev, XGfx::TimeSample curr, float factor)
 
 } // namespace
 
-TEST(PointInTriangle, StrictInsideEdgesAndProjection)
-{
+TEST(PointInTriangle, StrictInsideEdgesAndProjection) {
     const Vector3D a(0, 0, 0), b(1, 0, 0), c(0, 1, 0);
     EXPECT_TRUE(inside(0.25f, 0.25f, 0, a, b, c));
     EXPECT_TRUE(inside(0.25f, 0.25f, 5, a, b, c)); // judged by its projection
@@ -32,8 +28,7 @@ TEST(PointInTriangle, StrictInsideEdgesAndProjection)
     EXPECT_FALSE(inside(-0.1f, 0.2f, 0, a, b, c));
 }
 
-TEST(PointInTriangle, CornerOrderDoesNotMatterForClearCases)
-{
+TEST(PointInTriangle, CornerOrderDoesNotMatterForClearCases) {
     const Vector3D a(-2, -1, 0), b(3, 0.5f, 0), c(0, 4, 0);
     const Vector3D corners[3] = {a, b, c};
     const int orders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
@@ -46,8 +41,7 @@ TEST(PointInTriangle, CornerOrderDoesNotMatterForClearCases)
     }
 }
 
-TEST(PointInTriangle, DegenerateTriangleContainsNothing)
-{
+TEST(PointInTriangle, DegenerateTriangleContainsNothing) {
     const Vector3D a(0, 0, 0), b(1, 1, 0), c(2, 2, 0);
     for (float x = -1; x <= 3; x += 0.25f)
         for (float y = -1; y <= 3; y += 0.25f)
@@ -56,8 +50,7 @@ TEST(PointInTriangle, DegenerateTriangleContainsNothing)
 }
 
 // Runs as its own process under ctest, so the clock starts untouched.
-TEST(FrameClock, LifecycleOfSamples)
-{
+TEST(FrameClock, LifecycleOfSamples) {
     if (XGfx::ourCurrTime.seconds != 0 || XGfx::ourPrevTime.seconds != 0)
         GTEST_SKIP() << "clock already sampled by an earlier test in this process";
     EXPECT_EQ(XGfx::getCurrentTime(false), 0.0);
@@ -65,7 +58,7 @@ TEST(FrameClock, LifecycleOfSamples)
     EXPECT_EQ(XGfx::ourDeltaFactor, 1.0f);
 
     const double first = XGfx::getCurrentTime(true);
-    EXPECT_GT(first, 1.0e9); // a wall-clock time, not an uptime
+    EXPECT_GT(first, 1.0e9);        // a wall-clock time, not an uptime
     EXPECT_EQ(XGfx::delta(), 0.0f); // the first sample finds no previous one
     EXPECT_EQ(XGfx::getCurrentTime(false), first);
 
@@ -76,8 +69,7 @@ TEST(FrameClock, LifecycleOfSamples)
               static_cast<long long>(first * 1e6 + 0.5));
 }
 
-TEST(FrameClock, DeltaScalesAndResets)
-{
+TEST(FrameClock, DeltaScalesAndResets) {
     setClock({100, 250000}, {101, 0}, 1.0f);
     EXPECT_FLOAT_EQ(XGfx::delta(), 0.75f);
     EXPECT_EQ(XGfx::getCurrentTime(false), 101.0);

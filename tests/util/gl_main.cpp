@@ -20,8 +20,7 @@
 // driver and the X connection only unloads code whose allocations would then
 // be reported as leaks nobody can attribute. Leaks are checked just before,
 // while the driver is still loaded and its memory still reachable.
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new XvfbSession);
     const int status = RUN_ALL_TESTS();

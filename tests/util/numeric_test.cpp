@@ -12,16 +12,14 @@
 
 namespace {
 
-std::set<long> drawMany(long a, long b, int count = 20000)
-{
+std::set<long> drawMany(long a, long b, int count = 20000) {
     std::set<long> seen;
     for (int i = 0; i < count; ++i)
         seen.insert(XFun::rand2i(a, b));
     return seen;
 }
 
-std::set<long> rangeOf(long lo, long hi)
-{
+std::set<long> rangeOf(long lo, long hi) {
     std::set<long> r;
     for (long v = lo; v <= hi; ++v)
         r.insert(v);
@@ -30,8 +28,7 @@ std::set<long> rangeOf(long lo, long hi)
 
 } // namespace
 
-TEST(Rand2i, XorFoldingGivesTheGameRanges)
-{
+TEST(Rand2i, XorFoldingGivesTheGameRanges) {
     ::srandom(7);
     EXPECT_EQ(drawMany(24, 36), rangeOf(36, 59));
     EXPECT_EQ(drawMany(36, 24), rangeOf(24, 35));
@@ -39,8 +36,7 @@ TEST(Rand2i, XorFoldingGivesTheGameRanges)
     EXPECT_EQ(drawMany(-10, -20), rangeOf(-20, -11));
 }
 
-TEST(Rand2i, SameSeedGivesSameNotes)
-{
+TEST(Rand2i, SameSeedGivesSameNotes) {
     std::vector<long> first, second;
     ::srandom(1);
     for (int i = 0; i < 50; ++i)
@@ -51,8 +47,7 @@ TEST(Rand2i, SameSeedGivesSameNotes)
     EXPECT_EQ(first, second);
 }
 
-TEST(Rand2i, ZeroSpanReturnsLowerEndInsteadOfDividingByZero)
-{
+TEST(Rand2i, ZeroSpanReturnsLowerEndInsteadOfDividingByZero) {
     EXPECT_EQ(XFun::rand2i(0, 0), 0);
     EXPECT_EQ(XFun::rand2i(0, 5), 5); // folds to lower end 5, span 0
     EXPECT_EQ(XFun::rand2i(0, 1234), 1234);
@@ -60,8 +55,7 @@ TEST(Rand2i, ZeroSpanReturnsLowerEndInsteadOfDividingByZero)
     EXPECT_EQ(drawMany(9, 9), rangeOf(9, 17));
 }
 
-TEST(Rand2i, ExtremeBoundsDoNotOverflow)
-{
+TEST(Rand2i, ExtremeBoundsDoNotOverflow) {
     // Run under UBSan: signed overflow here would abort the test.
     for (int i = 0; i < 100; ++i) {
         XFun::rand2i(LONG_MIN, LONG_MAX);
@@ -72,8 +66,7 @@ TEST(Rand2i, ExtremeBoundsDoNotOverflow)
     }
 }
 
-TEST(Rand2f, BoundsInEitherOrder)
-{
+TEST(Rand2f, BoundsInEitherOrder) {
     ::srandom(3);
     for (int i = 0; i < 2000; ++i) {
         const double r = XFun::rand2f(5.0, 2.0);
@@ -87,14 +80,13 @@ TEST(Rand2f, BoundsInEitherOrder)
     EXPECT_EQ(XFun::rand2f(4.25, 4.25), 4.25);
 }
 
-TEST(Srand, SeedsRandomFromTheClock)
-{
+TEST(Srand, SeedsRandomFromTheClock) {
     for (int attempt = 0; attempt < 5; ++attempt) {
         const std::time_t before = std::time(nullptr);
         XFun::srand();
         const long got = ::random();
         if (std::time(nullptr) != before)
-            continue; // a second boundary passed; try again
+            continue;     // a second boundary passed; try again
         ::std::srand(99); // the other generator is separate
         ::srandom(static_cast<unsigned>(before));
         EXPECT_EQ(::random(), got);
@@ -103,8 +95,7 @@ TEST(Srand, SeedsRandomFromTheClock)
     FAIL() << "clock kept changing second";
 }
 
-TEST(Notes, ExactOctavesAndKnownNotes)
-{
+TEST(Notes, ExactOctavesAndKnownNotes) {
     EXPECT_EQ(XFun::freq2midi(440.0), 57.0);
     EXPECT_EQ(XFun::freq2midi(880.0), 69.0);
     EXPECT_EQ(XFun::freq2midi(0.0), -std::numeric_limits<double>::infinity());
@@ -116,16 +107,14 @@ TEST(Notes, ExactOctavesAndKnownNotes)
         EXPECT_NEAR(XFun::freq2midi(XFun::midi2freq(m)), m, 1e-9);
 }
 
-TEST(Map, LinearUnclampedAndReversed)
-{
+TEST(Map, LinearUnclampedAndReversed) {
     EXPECT_EQ(XFun::map(5, 0, 10, 100, 200), 150.0);
     EXPECT_EQ(XFun::map(15, 0, 10, 100, 200), 250.0);
     EXPECT_EQ(XFun::map(2, 0, 10, 200, 100), 180.0);
     EXPECT_FALSE(std::isfinite(XFun::map(5, 3, 3, 0, 1)));
 }
 
-TEST(Clamp, OrdersBoundsAndPassesNaN)
-{
+TEST(Clamp, OrdersBoundsAndPassesNaN) {
     EXPECT_EQ(XFun::clamp(5, 10, 0), 5.0);
     EXPECT_EQ(XFun::clamp(-1, 0, 10), 0.0);
     EXPECT_EQ(XFun::clamp(11, 0, 10), 10.0);

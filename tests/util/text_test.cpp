@@ -13,22 +13,19 @@ using Tokens = std::vector<std::string>;
 
 // Sets TZ for one test and restores the previous value afterwards.
 class ZoneTest : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
+  protected:
+    void TearDown() override {
         if (hadZone_)
             ::setenv("TZ", oldZone_.c_str(), 1);
         else
             ::unsetenv("TZ");
         ::tzset();
     }
-    void useZone(const char *zone)
-    {
+    void useZone(const char *zone) {
         ::setenv("TZ", zone, 1);
         ::tzset();
     }
-    static std::string localStamp(std::time_t t)
-    {
+    static std::string localStamp(std::time_t t) {
         std::tm tm{};
         localtime_r(&t, &tm);
         char text[64];
@@ -37,8 +34,7 @@ protected:
     }
     // diffTime of a stamp offset seconds away from now, retried until no
     // second boundary falls inside the call.
-    static std::int64_t agoOf(std::int64_t offset)
-    {
+    static std::int64_t agoOf(std::int64_t offset) {
         for (;;) {
             const std::time_t now = std::time(nullptr);
             const std::string stamp = localStamp(now - static_cast<std::time_t>(offset));
@@ -48,7 +44,7 @@ protected:
         }
     }
 
-private:
+  private:
     const char *zoneAtStart_ = std::getenv("TZ");
     bool hadZone_ = zoneAtStart_ != nullptr;
     std::string oldZone_ = zoneAtStart_ ? zoneAtStart_ : "";
@@ -56,8 +52,7 @@ private:
 
 } // namespace
 
-TEST(Tokenize, SkipsRunsAndEndsAndAppends)
-{
+TEST(Tokenize, SkipsRunsAndEndsAndAppends) {
     Tokens t{"keep"};
     XFun::tokenize("  ab, c,,d ", t, " ,");
     EXPECT_EQ(t, (Tokens{"keep", "ab", "c", "d"}));
@@ -65,8 +60,7 @@ TEST(Tokenize, SkipsRunsAndEndsAndAppends)
     EXPECT_EQ(t, (Tokens{"keep", "ab", "c", "d", "x", "y"}));
 }
 
-TEST(Tokenize, DegenerateInputs)
-{
+TEST(Tokenize, DegenerateInputs) {
     Tokens t;
     XFun::tokenize("abc", t, "");
     EXPECT_EQ(t, Tokens{"abc"});
@@ -78,8 +72,7 @@ TEST(Tokenize, DegenerateInputs)
     EXPECT_EQ(t, (Tokens{"one", "two"}));
 }
 
-TEST(CaseFolding, OnlyAsciiLettersChange)
-{
+TEST(CaseFolding, OnlyAsciiLettersChange) {
     EXPECT_EQ(XFun::toUpper("Press again to stop."), "PRESS AGAIN TO STOP.");
     EXPECT_EQ(XFun::toLower("Press again to stop."), "press again to stop.");
     std::string all;
@@ -97,8 +90,7 @@ TEST(CaseFolding, OnlyAsciiLettersChange)
     }
 }
 
-TEST_F(ZoneTest, DiffTimeCountsSecondsAgoInUtc)
-{
+TEST_F(ZoneTest, DiffTimeCountsSecondsAgoInUtc) {
     useZone("UTC");
     EXPECT_EQ(agoOf(3600), 3600);
     EXPECT_EQ(agoOf(0), 0);
@@ -106,8 +98,7 @@ TEST_F(ZoneTest, DiffTimeCountsSecondsAgoInUtc)
     EXPECT_EQ(agoOf(86400 * 400 + 5), 86400 * 400 + 5);
 }
 
-TEST_F(ZoneTest, DiffTimeInZonesWithDaylightSaving)
-{
+TEST_F(ZoneTest, DiffTimeInZonesWithDaylightSaving) {
     // Northern and southern rules, given inline so no zone files are needed:
     // whatever the date, one of the two is in its summer period.
     for (const char *zone : {"CET-1CEST,M3.5.0,M10.5.0/3", "AEST-10AEDT,M10.1.0,M4.1.0/3"}) {
@@ -124,8 +115,7 @@ TEST_F(ZoneTest, DiffTimeInZonesWithDaylightSaving)
     }
 }
 
-TEST_F(ZoneTest, DiffTimeOfUnparsableTextUsesZeroFields)
-{
+TEST_F(ZoneTest, DiffTimeOfUnparsableTextUsesZeroFields) {
     useZone("UTC");
     // A zero record is 1899-12-31 00:00:00 (day 0 of January 1900).
     for (;;) {
@@ -142,8 +132,7 @@ TEST_F(ZoneTest, DiffTimeOfUnparsableTextUsesZeroFields)
     }
 }
 
-TEST(FormatTime, LongForms)
-{
+TEST(FormatTime, LongForms) {
     EXPECT_EQ(XFun::formatTime(90061, false), "1 days, 1 hours, 1 minutes, 1 seconds ago..\n");
     EXPECT_EQ(XFun::formatTime(3600, false), "1 hours, 0 minutes, 0 seconds ago..\n");
     EXPECT_EQ(XFun::formatTime(60, false), "1 minutes, 0 seconds ago..\n");
@@ -152,16 +141,14 @@ TEST(FormatTime, LongForms)
     EXPECT_EQ(XFun::formatTime(86400 * 3, false), "3 days, 0 hours, 0 minutes, 0 seconds ago..\n");
 }
 
-TEST(FormatTime, BriefForms)
-{
+TEST(FormatTime, BriefForms) {
     EXPECT_EQ(XFun::formatTime(90061, true), "1day 1hr 1min 1s ago..\n");
     EXPECT_EQ(XFun::formatTime(7322, true), "2hr 2min 2s ago..\n");
     EXPECT_EQ(XFun::formatTime(61, true), "1min 1s ago..\n");
     EXPECT_EQ(XFun::formatTime(5, true), "5s ago..\n");
 }
 
-TEST(FormatTime, NegativeAndHugeCounts)
-{
+TEST(FormatTime, NegativeAndHugeCounts) {
     EXPECT_EQ(XFun::formatTime(-90, false), "-30 seconds ago..\n");
     EXPECT_EQ(XFun::formatTime(-90061, true), "-1s ago..\n");
     // Day counts beyond 32 bits wrap in the 32-bit printout, but the

@@ -20,9 +20,8 @@ using Pixel = std::array<int, 4>;
 
 // Test images live in a private folder removed with the fixture.
 class TextureTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         char pattern[] = "/tmp/util-gl-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         dir_ = pattern;
@@ -33,21 +32,18 @@ protected:
         while (glGetError() != GL_NO_ERROR) {
         }
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         glDeleteTextures(1, &tex_);
         for (const auto &f : files_)
             std::remove(f.c_str());
         ::rmdir(dir_.c_str());
     }
-    std::string path(const std::string &name)
-    {
+    std::string path(const std::string &name) {
         files_.push_back(dir_ + "/" + name);
         return files_.back();
     }
     // w x h RGBA, rows top first as image files store them.
-    std::string writePng(const std::string &name, int w, int h, const std::vector<Pixel> &rows)
-    {
+    std::string writePng(const std::string &name, int w, int h, const std::vector<Pixel> &rows) {
         std::vector<unsigned char> data;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
@@ -57,40 +53,34 @@ protected:
         EXPECT_TRUE(stbi_write_png(p.c_str(), w, h, 4, data.data(), w * 4));
         return p;
     }
-    std::string writeBytes(const std::string &name, const std::string &bytes)
-    {
+    std::string writeBytes(const std::string &name, const std::string &bytes) {
         const std::string p = path(name);
         std::ofstream(p, std::ios::binary) << bytes;
         return p;
     }
-    static std::string readBytes(const std::string &p)
-    {
+    static std::string readBytes(const std::string &p) {
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    static std::pair<int, int> textureSize()
-    {
+    static std::pair<int, int> textureSize() {
         GLint w = 0, h = 0;
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
         return {w, h};
     }
-    static std::vector<unsigned char> texels()
-    {
+    static std::vector<unsigned char> texels() {
         const auto [w, h] = textureSize();
         std::vector<unsigned char> out(static_cast<size_t>(w * h * 4));
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
         return out;
     }
-    static Pixel texel(const std::vector<unsigned char> &t, int w, int x, int y)
-    {
+    static Pixel texel(const std::vector<unsigned char> &t, int w, int x, int y) {
         const size_t i = static_cast<size_t>((y * w + x) * 4);
         return {t[i], t[i + 1], t[i + 2], t[i + 3]};
     }
     // Loads expecting failure and returns what went to standard error.
-    static std::string failedLoad(const std::string &p, XTexture *t)
-    {
+    static std::string failedLoad(const std::string &p, XTexture *t) {
         ::testing::internal::CaptureStderr();
         const bool ok = XGfx::loadTexture(p, t);
         const std::string err = ::testing::internal::GetCapturedStderr();
@@ -101,7 +91,7 @@ protected:
     GLuint tex_ = 0;
     std::string dir_;
 
-private:
+  private:
     std::vector<std::string> files_;
 };
 
@@ -110,8 +100,7 @@ const Pixel kHalfOrange{200, 100, 50, 128};
 const Pixel kClearWhite{255, 255, 255, 0};
 const Pixel kBlue{0, 0, 255, 255};
 
-XTexture blankRecord()
-{
+XTexture blankRecord() {
     XTexture t{};
     t.width = -7.0f; // sentinels: a failed load must leave them alone
     t.height = -9.0f;
@@ -120,8 +109,7 @@ XTexture blankRecord()
 
 } // namespace
 
-TEST_F(TextureTest, UploadsPremultipliedBottomRowFirst)
-{
+TEST_F(TextureTest, UploadsPremultipliedBottomRowFirst) {
     const std::string p = writePng("rows.png", 2, 3, {kRed, kHalfOrange, kClearWhite});
     XTexture t = blankRecord();
     ASSERT_TRUE(XGfx::loadTexture(p, &t));
@@ -130,15 +118,14 @@ TEST_F(TextureTest, UploadsPremultipliedBottomRowFirst)
     EXPECT_EQ(textureSize(), std::make_pair(2, 3));
     const auto px = texels();
     for (int x = 0; x < 2; ++x) {
-        EXPECT_EQ(texel(px, 2, x, 0), (Pixel{0, 0, 0, 0}));        // bottom: clear white
-        EXPECT_EQ(texel(px, 2, x, 1), (Pixel{100, 50, 25, 128}));  // 200 * 128 / 255 ...
-        EXPECT_EQ(texel(px, 2, x, 2), kRed);                       // top row last
+        EXPECT_EQ(texel(px, 2, x, 0), (Pixel{0, 0, 0, 0}));       // bottom: clear white
+        EXPECT_EQ(texel(px, 2, x, 1), (Pixel{100, 50, 25, 128})); // 200 * 128 / 255 ...
+        EXPECT_EQ(texel(px, 2, x, 2), kRed);                      // top row last
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(TextureTest, ResamplesOnlyWhenBothResizeFieldsArePositive)
-{
+TEST_F(TextureTest, ResamplesOnlyWhenBothResizeFieldsArePositive) {
     std::vector<Pixel> rows(8, kRed);
     for (int y = 4; y < 8; ++y)
         rows[static_cast<size_t>(y)] = kBlue; // bottom half blue
@@ -168,8 +155,7 @@ TEST_F(TextureTest, ResamplesOnlyWhenBothResizeFieldsArePositive)
     }
 }
 
-TEST_F(TextureTest, UnusableResizeReportsNoBitmap)
-{
+TEST_F(TextureTest, UnusableResizeReportsNoBitmap) {
     const std::string p = writePng("one.png", 1, 1, {kRed});
     for (const float size : {1.0e9f, 0.2f}) {
         XTexture t = blankRecord();
@@ -180,15 +166,13 @@ TEST_F(TextureTest, UnusableResizeReportsNoBitmap)
     }
 }
 
-TEST_F(TextureTest, NullRecordLoadsAtOwnSize)
-{
+TEST_F(TextureTest, NullRecordLoadsAtOwnSize) {
     const std::string p = writePng("wide.png", 5, 2, {kRed, kBlue});
     ASSERT_TRUE(XGfx::loadTexture(p, nullptr));
     EXPECT_EQ(textureSize(), std::make_pair(5, 2));
 }
 
-TEST_F(TextureTest, ReadsJpegAndBmp)
-{
+TEST_F(TextureTest, ReadsJpegAndBmp) {
     std::vector<unsigned char> grey(16 * 16 * 3, 128);
     const std::string jpg = path("grey.jpg");
     ASSERT_TRUE(stbi_write_jpg(jpg.c_str(), 16, 16, 3, grey.data(), 95));
@@ -205,8 +189,7 @@ TEST_F(TextureTest, ReadsJpegAndBmp)
     EXPECT_EQ(texel(texels(), 16, 3, 3), (Pixel{128, 128, 128, 255}));
 }
 
-TEST_F(TextureTest, BadFilesFailWithTheMessageAndLeaveTheRecord)
-{
+TEST_F(TextureTest, BadFilesFailWithTheMessageAndLeaveTheRecord) {
     const std::string good = readBytes(writePng("good.png", 4, 4, std::vector<Pixel>(4, kRed)));
     std::string huge = good; // IHDR width and height patched to 100000
     for (size_t at : {16u, 20u}) {

@@ -6,8 +6,7 @@
 
 namespace {
 
-void expectVec(const Vector3D &v, float x, float y, float z)
-{
+void expectVec(const Vector3D &v, float x, float y, float z) {
     EXPECT_FLOAT_EQ(v.x, x);
     EXPECT_FLOAT_EQ(v.y, y);
     EXPECT_FLOAT_EQ(v.z, z);
@@ -15,8 +14,7 @@ void expectVec(const Vector3D &v, float x, float y, float z)
 
 } // namespace
 
-TEST(Vector3D, ArithmeticLeavesOperandsAlone)
-{
+TEST(Vector3D, ArithmeticLeavesOperandsAlone) {
     expectVec(Vector3D(), 0, 0, 0);
     const Vector3D a(1, 2, 3), b(4, 5, 6);
     EXPECT_EQ(a * b, 32.0f);
@@ -31,8 +29,7 @@ TEST(Vector3D, ArithmeticLeavesOperandsAlone)
     expectVec(d, 7, 8, 9);
 }
 
-TEST(Vector3D, ChannelStepsHalveTheDistance)
-{
+TEST(Vector3D, ChannelStepsHalveTheDistance) {
     Vector3D ch(0, 10, 2);
     ch.interp(0.25f);
     EXPECT_FLOAT_EQ(ch.x, 5.0f);
@@ -46,8 +43,7 @@ TEST(Vector3D, ChannelStepsHalveTheDistance)
     expectVec(ch, 8.75f, -4.0f, 2.0f);
 }
 
-TEST(Vector3D, UnlimitedFactorOvershootsAndDiverges)
-{
+TEST(Vector3D, UnlimitedFactorOvershootsAndDiverges) {
     Vector3D once(0, 10, 4); // rate * dt = 1
     once.interp(0.25f);
     EXPECT_FLOAT_EQ(once.x, 10.0f);
@@ -72,8 +68,7 @@ TEST(Vector3D, UnlimitedFactorOvershootsAndDiverges)
     EXPECT_FLOAT_EQ(back.x, -10.0f);
 }
 
-TEST(iSlew3D, ConstructionStartsAtRest)
-{
+TEST(iSlew3D, ConstructionStartsAtRest) {
     iSlew3D s(0.5f);
     s.interp(1.0f);
     expectVec(s.slewX(), 0, 0, 0.5f);
@@ -88,8 +83,7 @@ TEST(iSlew3D, ConstructionStartsAtRest)
     expectVec(t.slewZ(), 3, 3, 4);
 }
 
-TEST(iSlew3D, UpdateAndSetSlewTouchOnlyTheirField)
-{
+TEST(iSlew3D, UpdateAndSetSlewTouchOnlyTheirField) {
     iSlew3D s(Vector3D(0, 0, 0), 1.0f);
     s.update(Vector3D(10, -20, 40));
     expectVec(s.slewX(), 0, 10, 1); // value waits for the next step
@@ -107,8 +101,7 @@ TEST(iSlew3D, UpdateAndSetSlewTouchOnlyTheirField)
     EXPECT_FLOAT_EQ(s.slewX().x, 5.0f);
 }
 
-TEST(iSlew3D, AssignmentRestartsWithNewRates)
-{
+TEST(iSlew3D, AssignmentRestartsWithNewRates) {
     iSlew3D arrow(Vector3D(0, 0, 0), 3.0f);
     arrow.update(Vector3D(1, 1, 1));
     arrow.interp(0.1f);
@@ -119,8 +112,7 @@ TEST(iSlew3D, AssignmentRestartsWithNewRates)
     expectVec(copy.slewZ(), 10, 10, 1);
 }
 
-TEST(point, HoldsItsThreeFloats)
-{
+TEST(point, HoldsItsThreeFloats) {
     const point p(1.5f, -2.0f, 8.0f);
     EXPECT_EQ(p.x, 1.5f);
     EXPECT_EQ(p.y, -2.0f);

@@ -15,8 +15,7 @@
 namespace {
 
 // Reads the display number that Xvfb writes to the pipe once it is ready.
-std::string readDisplay(int fd)
-{
+std::string readDisplay(int fd) {
     std::string number;
     for (;;) {
         pollfd p{fd, POLLIN, 0};
@@ -34,8 +33,7 @@ std::string readDisplay(int fd)
 
 } // namespace
 
-void XvfbSession::SetUp()
-{
+void XvfbSession::SetUp() {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     const pid_t parent = ::getpid();

@@ -9,14 +9,14 @@
 #include <sys/types.h>
 
 class XvfbSession : public ::testing::Environment {
-public:
+  public:
     static constexpr int kWidth = 200;
     static constexpr int kHeight = 200;
 
     void SetUp() override;
     void TearDown() override;
 
-private:
+  private:
     pid_t server_ = -1;
     int window_ = 0;
 };

@@ -13,20 +13,17 @@ constexpr double kRandomMax = 2147483647.0;
 
 // Two's-complement arithmetic on longs without signed overflow: extreme
 // bounds wrap instead of invoking undefined behaviour.
-long wrappingSub(long a, long b)
-{
+long wrappingSub(long a, long b) {
     return static_cast<long>(static_cast<unsigned long>(a) - static_cast<unsigned long>(b));
 }
 
-long wrappingAdd(long a, long b)
-{
+long wrappingAdd(long a, long b) {
     return static_cast<long>(static_cast<unsigned long>(a) + static_cast<unsigned long>(b));
 }
 
 } // namespace
 
-long XFun::rand2i(long a, long b)
-{
+long XFun::rand2i(long a, long b) {
     // The XOR folding is kept as it has always been: callers rely on the
     // exact ranges it gives (24, 36 draws from 36 to 59).
     if (a > b)
@@ -40,8 +37,7 @@ long XFun::rand2i(long a, long b)
     return wrappingAdd(a, ::random() % span);
 }
 
-double XFun::rand2f(double a, double b)
-{
+double XFun::rand2f(double a, double b) {
     if (a > b) {
         const double t = a;
         a = b;
@@ -51,29 +47,24 @@ double XFun::rand2f(double a, double b)
     return a + (b - a) * r / kRandomMax;
 }
 
-void XFun::srand()
-{
+void XFun::srand() {
     const auto now = static_cast<std::uint64_t>(std::time(nullptr));
     ::srandom(static_cast<unsigned int>(now & 0xffffffffu));
 }
 
-double XFun::freq2midi(double freq)
-{
+double XFun::freq2midi(double freq) {
     return 12.0 * std::log2(freq / 440.0) + 57.0;
 }
 
-double XFun::midi2freq(double midi)
-{
+double XFun::midi2freq(double midi) {
     return 440.0 * std::pow(2.0, (midi - 57.0) / 12.0);
 }
 
-double XFun::map(double value, double inLow, double inHigh, double outLow, double outHigh)
-{
+double XFun::map(double value, double inLow, double inHigh, double outLow, double outHigh) {
     return (value - inLow) / (inHigh - inLow) * (outHigh - outLow) + outLow;
 }
 
-double XFun::clamp(double value, double lo, double hi)
-{
+double XFun::clamp(double value, double lo, double hi) {
     if (lo > hi) {
         const double t = lo;
         lo = hi;
@@ -86,8 +77,7 @@ double XFun::clamp(double value, double lo, double hi)
     return value;
 }
 
-float XFun::clampf(float value, float lo, float hi)
-{
+float XFun::clampf(float value, float lo, float hi) {
     if (lo > hi) {
         const float t = lo;
         lo = hi;

@@ -7,8 +7,7 @@
 #include <ctime>
 
 void XFun::tokenize(const std::string &str, std::vector<std::string> &tokens,
-                    const std::string &delimiters)
-{
+                    const std::string &delimiters) {
     std::string::size_type start = str.find_first_not_of(delimiters, 0);
     std::string::size_type sep = str.find_first_of(delimiters, start);
     // sep is npos whenever start is, so the substring below always begins
@@ -22,16 +21,14 @@ void XFun::tokenize(const std::string &str, std::vector<std::string> &tokens,
 
 // tolower/toupper take a value representable as unsigned char (or EOF);
 // passing a plain char would hand them negative values for bytes 128 to 255.
-std::string XFun::toLower(const std::string &str)
-{
+std::string XFun::toLower(const std::string &str) {
     std::string out(str);
     for (char &c : out)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
-std::string XFun::toUpper(const std::string &str)
-{
+std::string XFun::toUpper(const std::string &str) {
     std::string out(str);
     for (char &c : out)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -40,8 +37,7 @@ std::string XFun::toUpper(const std::string &str)
 
 // Both times go through the same text-and-parse route, so they are read with
 // the same field defaults (in particular tm_isdst = 0) and compare evenly.
-std::int64_t XFun::diffTime(const char *time)
-{
+std::int64_t XFun::diffTime(const char *time) {
     std::tm now{};
     std::tm then{};
 
@@ -63,18 +59,17 @@ std::int64_t XFun::diffTime(const char *time)
 namespace {
 
 std::string printed(const char *format, std::int64_t a, std::int64_t b = 0, std::int64_t c = 0,
-                    std::int64_t d = 0)
-{
+                    std::int64_t d = 0) {
     char text[128];
     const int n = std::snprintf(text, sizeof text, format, static_cast<std::int32_t>(a),
-                                static_cast<std::int32_t>(b), static_cast<std::int32_t>(c), static_cast<std::int32_t>(d));
+                                static_cast<std::int32_t>(b), static_cast<std::int32_t>(c),
+                                static_cast<std::int32_t>(d));
     return n > 0 ? std::string(text) : std::string();
 }
 
 } // namespace
 
-std::string XFun::formatTime(std::int64_t seconds, bool brief)
-{
+std::string XFun::formatTime(std::int64_t seconds, bool brief) {
     const std::int64_t days = seconds / 86400;
     std::int64_t rest = seconds % 86400;
     const std::int64_t hours = rest / 3600;

@@ -20,8 +20,7 @@ namespace {
 
 // The upload step: fills the texture bound to GL_TEXTURE_2D. A null image
 // means the previous step produced no bitmap.
-bool loadTexture(const Image *bitmap)
-{
+bool loadTexture(const Image *bitmap) {
     if (!bitmap) {
         std::cerr << "[x-gfx]: error: UIImage == nil..." << std::endl;
         return false;
@@ -42,23 +41,20 @@ bool loadTexture(const Image *bitmap)
 }
 
 // The GL implementation's limit, capped by the loader's own.
-int maxTextureSide()
-{
+int maxTextureSide() {
     GLint side = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
     return side > 0 ? std::min(static_cast<int>(side), kMaxImageSide) : kMaxImageSide;
 }
 
-double secondsOf(const XGfx::TimeSample &t)
-{
+double secondsOf(const XGfx::TimeSample &t) {
     return static_cast<double>(t.seconds) + static_cast<double>(t.microseconds) / 1000000.0;
 }
 
 } // namespace
 } // namespace xgfx
 
-bool XGfx::loadTexture(const std::string &path, XTexture *texture)
-{
+bool XGfx::loadTexture(const std::string &path, XTexture *texture) {
     const int maxSide = xgfx::maxTextureSide();
     std::vector<unsigned char> bytes;
     xgfx::Image image;
@@ -83,8 +79,7 @@ bool XGfx::loadTexture(const std::string &path, XTexture *texture)
     return xgfx::loadTexture(&image);
 }
 
-void XGfx::drawTexture(const XTexture *texture)
-{
+void XGfx::drawTexture(const XTexture *texture) {
     if (!texture)
         return;
     glEnable(GL_TEXTURE_2D);
@@ -132,8 +127,7 @@ void XGfx::drawTexture(const XTexture *texture)
 }
 
 void XGfx::drawTextureUV(float x1, float y1, float x2, float y2, float s1, float t1, float s2,
-                         float t2)
-{
+                         float t2) {
     glBegin(GL_QUADS);
     glTexCoord2f(s1, t1);
     glVertex3f(x1, y2, 0.0f);
@@ -150,8 +144,7 @@ void XGfx::drawTextureUV(float x1, float y1, float x2, float y2, float s1, float
 // triangle makes the denominator 0 and the coordinates infinite or NaN,
 // which every comparison below rejects.
 bool XGfx::isPointInTriangle2D(const Vector3D &p, const Vector3D &a, const Vector3D &b,
-                               const Vector3D &c)
-{
+                               const Vector3D &c) {
     const Vector3D e0 = c - a, e1 = b - a, e2 = p - a;
     const float d00 = e0 * e0, d01 = e0 * e1, d02 = e0 * e2;
     const float d11 = e1 * e1, d12 = e1 * e2;
@@ -161,8 +154,7 @@ bool XGfx::isPointInTriangle2D(const Vector3D &p, const Vector3D &a, const Vecto
     return u > 0.0f && v > 0.0f && u + v < 1.0f;
 }
 
-double XGfx::getCurrentTime(bool sample)
-{
+double XGfx::getCurrentTime(bool sample) {
     if (sample) {
         ourPrevTime = ourCurrTime;
         timeval now{};
@@ -173,21 +165,18 @@ double XGfx::getCurrentTime(bool sample)
     return xgfx::secondsOf(ourCurrTime);
 }
 
-void XGfx::resetCurrentTime()
-{
+void XGfx::resetCurrentTime() {
     ourPrevTime.seconds = 0;
     ourPrevTime.microseconds = 0;
 }
 
-float XGfx::delta()
-{
+float XGfx::delta() {
     const double prev = xgfx::secondsOf(ourPrevTime);
     const double curr = xgfx::secondsOf(ourCurrTime);
     const float step = prev == 0.0 ? 0.0f : static_cast<float>(curr - prev);
     return step * ourDeltaFactor;
 }
 
-void XGfx::setDeltaFactor(float factor)
-{
+void XGfx::setDeltaFactor(float factor) {
     ourDeltaFactor = factor;
 }

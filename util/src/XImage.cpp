@@ -17,8 +17,7 @@ namespace {
 
 // Only formats with an unambiguous signature are accepted: the decoder's
 // other formats (TGA in particular) would take arbitrary bytes for an image.
-bool hasKnownSignature(const unsigned char *d, std::size_t n)
-{
+bool hasKnownSignature(const unsigned char *d, std::size_t n) {
     static const unsigned char png[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (n >= sizeof png && std::memcmp(d, png, sizeof png) == 0)
         return true;
@@ -31,8 +30,7 @@ bool hasKnownSignature(const unsigned char *d, std::size_t n)
 
 // Colour times alpha, rounded to nearest, as a premultiplying bitmap
 // context stores it.
-void premultiply(std::vector<unsigned char> &rgba)
-{
+void premultiply(std::vector<unsigned char> &rgba) {
     for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
         const unsigned a = rgba[i + 3];
         for (std::size_t c = 0; c < 3; ++c)
@@ -40,8 +38,7 @@ void premultiply(std::vector<unsigned char> &rgba)
     }
 }
 
-void flipRows(Image &img)
-{
+void flipRows(Image &img) {
     const std::size_t row = static_cast<std::size_t>(img.width) * 4;
     unsigned char *p = img.pixels.data();
     for (int top = 0, bottom = img.height - 1; top < bottom; ++top, --bottom)
@@ -56,8 +53,7 @@ struct StbFree {
 
 } // namespace
 
-bool readFile(const std::string &path, std::vector<unsigned char> &bytes, std::size_t maxBytes)
-{
+bool readFile(const std::string &path, std::vector<unsigned char> &bytes, std::size_t maxBytes) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
@@ -85,8 +81,7 @@ bool readFile(const std::string &path, std::vector<unsigned char> &bytes, std::s
     return ok;
 }
 
-bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image &out)
-{
+bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image &out) {
     if (!data || size == 0 || size > static_cast<std::size_t>(INT_MAX) ||
         !hasKnownSignature(data, size))
         return false;
@@ -109,15 +104,13 @@ bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image
     return true;
 }
 
-bool resampleImage(const Image &in, float width, float height, int maxSide, Image &out)
-{
+bool resampleImage(const Image &in, float width, float height, int maxSide, Image &out) {
     if (!std::isfinite(width) || !std::isfinite(height) || in.width <= 0 || in.height <= 0 ||
         in.pixels.size() !=
             static_cast<std::size_t>(in.width) * static_cast<std::size_t>(in.height) * 4)
         return false;
     const float w = std::round(width), h = std::round(height);
-    if (w < 1.0f || h < 1.0f || w > static_cast<float>(maxSide) ||
-        h > static_cast<float>(maxSide))
+    if (w < 1.0f || h < 1.0f || w > static_cast<float>(maxSide) || h > static_cast<float>(maxSide))
         return false;
     Image r;
     r.width = static_cast<int>(w);
@@ -127,8 +120,8 @@ bool resampleImage(const Image &in, float width, float height, int maxSide, Imag
     // alpha again. Rows are resampled in place; their order is unchanged.
     if (!stbir_resize_uint8_generic(in.pixels.data(), in.width, in.height, 0, r.pixels.data(),
                                     r.width, r.height, 0, 4, 3, STBIR_FLAG_ALPHA_PREMULTIPLIED,
-                                    STBIR_EDGE_CLAMP, STBIR_FILTER_DEFAULT,
-                                    STBIR_COLORSPACE_LINEAR, nullptr))
+                                    STBIR_EDGE_CLAMP, STBIR_FILTER_DEFAULT, STBIR_COLORSPACE_LINEAR,
+                                    nullptr))
         return false;
     // Sharpening filters can ring a colour above its alpha; keep the
     // premultiplied invariant.

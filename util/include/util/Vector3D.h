@@ -5,7 +5,7 @@
 #pragma once
 
 class Vector3D {
-public:
+  public:
     // As a vector: the three components. As a slew channel: x is the current
     // value, y the goal and z the rate per unit of time.
     float x;
@@ -30,7 +30,7 @@ public:
 };
 
 class iSlew3D {
-public:
+  public:
     explicit iSlew3D(float rate);
     iSlew3D(const Vector3D &start, float rate);
     iSlew3D(const iSlew3D &s) = default;
@@ -46,7 +46,7 @@ public:
     const Vector3D &slewY() const;
     const Vector3D &slewZ() const;
 
-private:
+  private:
     Vector3D mySlewX;
     Vector3D mySlewY;
     Vector3D mySlewZ;

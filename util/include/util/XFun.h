@@ -8,7 +8,7 @@
 #include <vector>
 
 class XFun {
-public:
+  public:
     XFun() = delete;
 
     // --- random numbers, drawn from the process-wide POSIX random() ---

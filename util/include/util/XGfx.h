@@ -30,7 +30,7 @@ struct XTexture {
 };
 
 class XGfx {
-public:
+  public:
     XGfx() = delete;
 
     // A clock sample as gettimeofday gives it.
@@ -62,8 +62,8 @@ public:
     static void drawTexture(const XTexture *texture);
     // One quad in z = 0 from (x1, y2) with (s1, t1) round to (x1, y1) with
     // (s1, t2); all other GL state is the caller's.
-    static void drawTextureUV(float x1, float y1, float x2, float y2, float s1, float t1,
-                              float s2, float t2);
+    static void drawTextureUV(float x1, float y1, float x2, float y2, float s1, float t1, float s2,
+                              float t2);
 
     // True when p projects strictly inside the triangle a, b, c (points on
     // an edge or corner are outside; a degenerate triangle contains nothing).
