@@ -36,11 +36,15 @@ done
 mkdir -p "$build" "$out/figures"
 build=$(cd "$build" && pwd)
 out=$(cd "$out" && pwd)
-work=$build/figures-work$([ "$quick" = 1 ] && echo -quick)
+work=$build/figures-work
+[ "$quick" = 0 ] || work=$build/figures-work-quick
 rm -rf "$work"
 mkdir -p "$work/notes" "$work/latency"
 # Plots of an earlier run with other sounds must not linger beside new ones.
 rm -f "$out"/figures/*.png
+
+source "$root/tools/figures/plots.sh"
+source "$root/tools/figures/report.sh"
 
 say() { printf '[figures] %s\n' "$*" >&2; }
 die() { printf '[figures] error: %s\n' "$*" >&2; exit 1; }
@@ -74,8 +78,10 @@ fi
 accuracy=$build/tools/figures/figures-accuracy
 keytone=$build/tools/figures/figures-keytone
 game=$build/app/Arrowsong
-game_bench=$(ls "$build"/bench/game/*bench* 2>/dev/null | head -n 1 || true)
-render_bench=$(ls "$build"/bench/render/*bench* 2>/dev/null | head -n 1 || true)
+game_bench=$build/bench/game/game_bench
+render_bench=$build/bench/render/render_bench
+[ -x "$game_bench" ] || game_bench=""
+[ -x "$render_bench" ] || render_bench=""
 for p in "$accuracy" "$keytone" "$game"; do
   [ -x "$p" ] || die "$p is not built"
 done
@@ -202,7 +208,9 @@ else
 fi
 if [ -n "$render_bench" ]; then
   say "benchmark: $(basename "$render_bench")"
-  run_bench "$render_bench" "$work/render_bench.json" || die "$render_bench failed"
+  # Without a DISPLAY the benchmark draws on a private Xvfb of its own, with
+  # Mesa's software renderer: the same conditions on every machine.
+  (unset DISPLAY; run_bench "$render_bench" "$work/render_bench.json") || die "$render_bench failed"
   bench_table "$work/render_bench.json" >"$work/render_bench.tsv"
 else
   say "no frame-rate benchmark in $build/bench/render: its figures are left out"
@@ -210,8 +218,6 @@ fi
 
 # --- 4. tables, plots and the page ---------------------------------------------
 
-source "$root/tools/figures/plots.sh"
-source "$root/tools/figures/report.sh"
 awk -v dir="$work" -f "$root/tools/figures/split_notes.awk" "$work/notes.tsv"
 awk -v hdir="$work" -f "$root/tools/figures/cents_classes.awk" "$work/windows.tsv"
 awk -f "$root/tools/figures/note_medians.awk" "$work/windows.tsv" >"$work/medians.tsv"

@@ -114,9 +114,9 @@ period = 512.0 / 44100 * 1e6
 set arrow 1 from graph 0, first period to graph 1, first period nohead lw 2 lc rgb "#aa2222"
 set label 1 sprintf("the block's period: %.1f ms", period / 1000) at graph 0.98, first period * 1.4 right tc rgb "#aa2222"
 set arrow 2 from graph 0, first period / 100 to graph 1, first period / 100 nohead lw 1.5 dt 2 lc rgb "#777777"
-set label 2 "1 % of the period: the goal for a listening block" at graph 0.98, first period / 100 * 1.4 right tc rgb "#555555"
+set label 2 "1 % of the period: the goal for a listening block" at graph 0.02, first period / 100 * 1.4 left tc rgb "#555555"
 plot '$1/callback.tsv' using 0:2:xtic(1) with boxes lc rgb "#1f4e9a" notitle, \\
-     '' using 0:2:(sprintf("%.3g µs", \$2)) with labels offset 0,1 notitle
+     '' using 0:2:(\$2 >= 1000 ? sprintf("%.2f ms", \$2 / 1000) : sprintf("%.3g µs", \$2)) with labels offset 0,1 notitle
 GP
 }
 

@@ -260,9 +260,19 @@ MD
 # benchmark, in the order they ran.
 callback_rows() { # game_bench.tsv
   awk -F'\t' '
-    $2 == "median" { if (!($1 in med)) order[++n] = $1; med[$1] = $3 }
-    $2 == "stddev" { sd[$1] = $3 }
-    END { for (i = 1; i <= n; i++) printf "%s\t%s\t%s\n", order[i], med[order[i]], sd[order[i]] }' "$1"
+    { name = $1; sub(/\/.*/, "", name) }
+    $2 == "median" { if (!(name in med)) order[++n] = name; med[name] = $3 }
+    $2 == "stddev" { sd[name] = $3 }
+    END {
+      label["BM_CallbackListening"] = "listening, tone on"
+      label["BM_CallbackToneOnly"] = "tone only"
+      label["BM_CallbackIdle"] = "idle"
+      label["BM_PerFrameTracking"] = "tracker in full at every frame"
+      for (i = 1; i <= n; i++) {
+        name = order[i] in label ? label[order[i]] : order[i]
+        printf "%s\t%s\t%s\n", name, med[order[i]], sd[order[i]]
+      }
+    }' "$1"
 }
 
 callback_section() {
@@ -275,13 +285,18 @@ callback_section() {
   cat <<MD
 ![CPU time per block against the block's period](figures/callback.png)
 
-From the game's benchmark (\`$(basename "$game_bench")\`), which calls \`audioCallback\` on 512-frame
-blocks of a sung note, as the audio thread does. Medians and standard deviations of
+From the game's benchmark (\`bench/game/game_bench\`), which calls \`audioCallback\` on 512-frame
+blocks of a sung-like 220 Hz note with three harmonics, as the audio thread does: while listening
+with the tone on (the costly case: one estimate per block and the tracking stage at every frame),
+with the tone alone, and idle. The last bar runs \`dywapitch_computepitch\` over the whole block at
+every frame, 512 times per block, which is what a callback that did not share the block's estimate
+would cost. Medians and standard deviations of
 $(awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^--benchmark_repetitions=/) { sub(/.*=/, "", $i); print $i } }' <<<"${bench_args[*]}") repetitions; the period of a block is 512 / 44100 s = 11.61 ms.
 
 | Benchmark | Median CPU time per block | Standard deviation | Share of the period |
 | --- | ---: | ---: | ---: |
-$(awk -F'\t' '{ printf "| %s | %.3g µs | %.2g µs | %.3g %% |\n", $1, $2, $3, 100 * $2 / (512 / 44100 * 1e6) }' "$work/callback.tsv")
+$(awk -F'\t' 'function nice(x) { return x >= 100 ? sprintf("%.0f", x) : x >= 10 ? sprintf("%.1f", x) : sprintf("%.2g", x) }
+  { printf "| %s | %s µs | %s µs | %s %% |\n", $1, nice($2), nice($3), nice(100 * $2 / (512 / 44100 * 1e6)) }' "$work/callback.tsv")
 MD
 }
 
@@ -294,12 +309,14 @@ frames_section() {
     return
   fi
   cat <<MD
-From the scene's benchmark (\`$(basename "$render_bench")\`), which draws frames of the game's scene in
-a real window under Xvfb with Mesa's software renderer.
+From the scene's benchmark (\`bench/render/render_bench\`), which draws the game's own frame function
+back to back in its 800 × 800 window, on a private Xvfb with Mesa's software renderer: the board at
+rest, and with arrows in flight.
 
 | Benchmark | Median time per frame | Frames per second |
 | --- | ---: | ---: |
-$(awk -F'\t' '$2 == "median" { printf "| %s | %.3g ms | %.0f |\n", $1, $4 / 1000, 1e6 / $4 }' "$work/render_bench.tsv")
+$(awk -F'\t' 'BEGIN { label["BM_FrameAtRest"] = "arrow at rest"; label["BM_FrameWithShots"] = "a new shot every 30 frames" }
+  $2 == "median" { n = $1; sub(/\/.*/, "", n); printf "| %s | %.1f ms | %.0f |\n", (n in label) ? label[n] : n, $4 / 1000, 1e6 / $4 }' "$work/render_bench.tsv")
 
 Start-up, from launching the program to the first frame on screen, is in the latency table above.
 MD
