@@ -175,29 +175,14 @@ cat "$work/latency"/run*/first_frame_seconds >"$work/first_frame_seconds.txt"
 
 # --- 3. benchmarks: the callback's cost per block, frames per second ----------
 
-# Google Benchmark's JSON to "name<TAB>aggregate<TAB>cpu µs<TAB>real µs", one
-# line per aggregate (mean, median, stddev, cv). Its objects are flat and end
-# their time fields with time_unit, which is where a line is complete.
-bench_table() { # json file
-  awk '
-    function num(line) { sub(/.*: */, "", line); sub(/,$/, "", line); return line + 0 }
-    function str(line) { sub(/^[^:]*: *"/, "", line); sub(/",?$/, "", line); return line }
-    /"name":/ { name = str($0); agg = "" }
-    /"aggregate_name":/ { agg = str($0) }
-    /"cpu_time":/ { cpu = num($0) }
-    /"real_time":/ { real = num($0) }
-    /"time_unit":/ {
-      unit = str($0); f = (unit == "ns") ? 0.001 : (unit == "ms") ? 1000 : (unit == "s") ? 1e6 : 1
-      if (agg != "") { sub("_" agg "$", "", name); printf "%s\t%s\t%.6g\t%.6g\n", name, agg, cpu * f, real * f }
-    }' "$1"
-}
-
 run_bench() { # binary, json out, extra args...
   local bin=$1 json=$2; shift 2
   "$bin" "${bench_args[@]}" --benchmark_report_aggregates_only=true \
     --benchmark_out="$json" --benchmark_out_format=json "$@" >"${json%.json}.log" 2>&1
 }
 
+# Other work on the machine slows the benchmarks; the page says how much there was.
+cut -d' ' -f1-3 /proc/loadavg >"$work/loadavg.txt"
 if [ -n "$game_bench" ]; then
   say "benchmark: $(basename "$game_bench")"
   run_bench "$game_bench" "$work/game_bench.json" || die "$game_bench failed"

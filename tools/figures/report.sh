@@ -9,6 +9,23 @@ stats() {
     END { if (n == 0) { print 0; exit } printf "%d %.4g %.4g %.4g %.4g %.4g\n", n, q(0.5), q(0.25), q(0.75), v[1], v[n] }'
 }
 
+# Google Benchmark's JSON to "name<TAB>aggregate<TAB>cpu µs<TAB>real µs", one
+# line per aggregate (mean, median, stddev, cv). Its objects are flat and end
+# their time fields with time_unit, which is where a line is complete.
+bench_table() { # json file
+  awk '
+    function num(line) { sub(/.*: */, "", line); sub(/,$/, "", line); return line + 0 }
+    function str(line) { sub(/^[^:]*: *"/, "", line); sub(/",?$/, "", line); return line }
+    /"name":/ { name = str($0); agg = "" }
+    /"aggregate_name":/ { agg = str($0) }
+    /"cpu_time":/ { cpu = num($0) }
+    /"real_time":/ { real = num($0) }
+    /"time_unit":/ {
+      unit = str($0); f = (unit == "ns") ? 0.001 : (unit == "ms") ? 1000 : (unit == "s") ? 1e6 : 1
+      if (agg != "") { sub("_" agg "$", "", name); printf "%s\t%s\t%.6g\t%.6g\n", name, agg, cpu * f, real * f }
+    }' "$1"
+}
+
 # The markdown rows of the summary table, one per sound.
 summary_rows() { # tables folder
   awk -F'\t' '
@@ -94,6 +111,7 @@ machine_rows() { # build folder
   cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$1/CMakeCache.txt")
   echo "| Date | $(date -u '+%Y-%m-%d %H:%M UTC') |"
   echo "| Processor | $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cores$(lscpu | grep -q '^Hypervisor vendor' && echo ", virtual machine ($(lscpu | sed -n 's/^Hypervisor vendor: *//p'))") |"
+  [ -s "$work/loadavg.txt" ] && echo "| Load average before the benchmarks | $(cat "$work/loadavg.txt") (1, 5 and 15 minutes; $(nproc) cores) |"
   echo "| Memory | $(free -g | awk '/^Mem:/ { print $2 }') GiB |"
   echo "| System | Debian $(cat /etc/debian_version), Linux $(uname -r) |"
   echo "| Compiler | $("$cxx" --version | head -n 1), $(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$1/CMakeCache.txt") build |"
