@@ -12,7 +12,8 @@ struct Centre {
     double threshold;
 };
 
-Centre centreOfWindow(const double *samples, int count);
+// Also writes the first decimation of the window, count / 2 samples, to halved.
+Centre centreOfWindow(const double *samples, int count, double *halved);
 
 // Positions (indices into the level) of the marked minima and maxima.
 struct Extrema {

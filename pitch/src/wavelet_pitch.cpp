@@ -61,7 +61,7 @@ double levelMode(const Scratch &s, const Extrema &ex, int n, int size, int delta
 }
 
 double estimate(const double *window, int size, const Scratch &s) {
-    const Centre centre = centreOfWindow(window, size);
+    const Centre centre = centreOfWindow(window, size, s.decimated);
     // A sum that overflowed or met NaN or infinity leaves every centred sample
     // non-finite, so nothing could be marked: no pitch either way.
     if (!std::isfinite(centre.mean))
@@ -83,7 +83,8 @@ double estimate(const double *window, int size, const Scratch &s) {
         previousMode = mode;
         if (level + 1 == kLevels)
             return 0.0;
-        decimate(samples, n, s.decimated);
+        if (level > 0)
+            decimate(samples, n, s.decimated);
         samples = s.decimated;
     }
     return 0.0;
@@ -116,17 +117,27 @@ double estimateOnHeap(const double *window, int size) {
 
 } // namespace
 
-Centre centreOfWindow(const double *samples, int count) {
+Centre centreOfWindow(const double *samples, int count, double *halved) {
     // The running extremes start at 0.0, so the maximum is never below 0 and
-    // the minimum never above it.
+    // the minimum never above it. The sum must run in sample order to give
+    // the plain result, so the loop waits on each addition; the first
+    // decimation fits into that wait.
     double sum = 0.0, maximum = 0.0, minimum = 0.0;
-    for (int i = 0; i < count; ++i) {
-        const double v = samples[i];
+    for (int i = 0; i + 1 < count; i += 2) {
+        const double a = samples[i], b = samples[i + 1];
+        sum += a;
+        sum += b;
+        maximum = a > maximum ? a : maximum;
+        maximum = b > maximum ? b : maximum;
+        minimum = a < minimum ? a : minimum;
+        minimum = b < minimum ? b : minimum;
+        halved[i / 2] = (a + b) / 2.0;
+    }
+    if (count % 2 != 0) {
+        const double v = samples[count - 1];
         sum += v;
-        if (v > maximum)
-            maximum = v;
-        if (v < minimum)
-            minimum = v;
+        maximum = v > maximum ? v : maximum;
+        minimum = v < minimum ? v : minimum;
     }
     const double mean = sum / count;
     maximum -= mean;
@@ -392,7 +403,18 @@ double modeAround(const int *histogram, int size, int best, int delta) {
 }
 
 void decimate(const double *from, int n, double *samples) {
-    for (int i = 0; i < n / 2; ++i)
+    int i = 0;
+#if defined(__SSE2__)
+    // Two outputs from four inputs, all read before either is written, so
+    // working in place is safe.
+    const __m128d half = _mm_set1_pd(2.0);
+    for (; i + 1 < n / 2; i += 2) {
+        const __m128d a = _mm_loadu_pd(from + 2 * i), b = _mm_loadu_pd(from + 2 * i + 2);
+        const __m128d sums = _mm_add_pd(_mm_unpacklo_pd(a, b), _mm_unpackhi_pd(a, b));
+        _mm_storeu_pd(samples + i, _mm_div_pd(sums, half));
+    }
+#endif
+    for (; i < n / 2; ++i)
         samples[i] = (from[2 * i] + from[2 * i + 1]) / 2.0;
 }
 

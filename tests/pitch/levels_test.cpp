@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -149,18 +150,22 @@ TEST(Extrema, ThresholdAndSpacing) {
 }
 
 TEST(Levels, DecimationAveragesPairsInPlace) {
-    std::vector<double> x{1, 3, 5, 7, -2, 2, 10, 11};
-    wavepitch::decimate(x.data(), 8, x.data());
-    EXPECT_EQ(std::vector<double>(x.begin(), x.begin() + 4), (std::vector<double>{2, 6, 0, 10.5}));
+    std::vector<double> x{1, 3, 5, 7, -2, 2, 10, 11, 4, 5, 1e308, 1e308};
+    wavepitch::decimate(x.data(), 12, x.data());
+    EXPECT_EQ(std::vector<double>(x.begin(), x.begin() + 6),
+              (std::vector<double>{2, 6, 0, 10.5, 4.5, INFINITY}));
 }
 
 TEST(Levels, CentreStartsExtremesAtZero) {
     // All positive: the minimum stays 0, so the amplitude is the mean itself
     // when that exceeds the peak above it.
     const std::vector<double> x{3, 3, 3, 5};
-    const auto c = wavepitch::centreOfWindow(x.data(), 4);
+    double halved[2];
+    const auto c = wavepitch::centreOfWindow(x.data(), 4, halved);
     EXPECT_EQ(c.mean, 3.5);
     EXPECT_EQ(c.threshold, 3.5 * 0.75);
+    EXPECT_EQ(halved[0], 3.0);
+    EXPECT_EQ(halved[1], 4.0);
 }
 
 } // namespace
