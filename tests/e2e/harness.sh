@@ -9,6 +9,10 @@
 #   ...
 #   e2e_end                        # passes unless a check failed
 #
+# A case runs by hand as well, against any build:
+#   ARROWSONG=build/release/app/Arrowsong E2E_TOOLS=build/release/tests/e2e \
+#     E2E_KEEP=1 bash tests/e2e/test_keys.sh
+#
 # Settings, from the environment:
 #   ARROWSONG   the program under test (required by e2e_start_game)
 #   E2E_TOOLS   folder of the helpers e2e_feeder, e2e_freqmeter, e2e_scene

@@ -39,6 +39,9 @@ e2e_expect "the goal tone is full scale (peak $E2E_PLAYED_PEAK)" e2e_between "$E
 e2e_sing 1 1.5 tone "$goal1" 0.5
 e2e_expect "round 1: the judged goal is the played one" test "$E2E_GOAL" = "$goal1"
 in_tune 1
+# What was already queued for the speaker plays out for some tens of
+# milliseconds after the release; then nothing.
+sleep 0.3
 e2e_listen 0.6 after_release
 e2e_expect "the release stops the tone (peak $E2E_PLAYED_PEAK)" e2e_between "$E2E_PLAYED_PEAK" 0 0.001
 e2e_landed_arrow round1
