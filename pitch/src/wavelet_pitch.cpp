@@ -7,10 +7,13 @@
 // the modes of two successive levels agree, the earlier one gives the period.
 //
 // Every result must equal, bit for bit, that of the plain algorithm, so the
-// floating-point operations below are the plain ones in the plain order. The
-// savings are elsewhere: level 0 reads the caller's samples without a copy,
-// the histogram is cleared and searched only where distances were counted,
-// and the mode search keeps a running window sum instead of re-adding it.
+// floating-point operations below are the plain ones on the plain values, and
+// the sum runs in sample order. The savings are elsewhere: level 0 reads the
+// caller's samples without a copy and the first decimation is made while they
+// are summed; the extrema scan tests two samples at a time and applies the
+// full rules only where something can change; the histogram is cleared and
+// searched only where distances were counted, and the mode search keeps a
+// running window sum instead of re-adding it.
 
 #include "dywapitch_internal.h"
 #include "wavelet_levels.h"
@@ -41,7 +44,10 @@ struct Scratch {
     int *histogram;    // one counter per distance of level 0
     int *minima;
     int *maxima;
-    int capacity; // of each position list
+    // Of each position list. Two marks of a kind are at least two samples
+    // apart (a fresh crossing must come between), so n / 2 always suffices;
+    // the limit only guards the arrays.
+    int capacity;
 };
 
 // Minimum spacing of two extrema of a kind at a level, in that level's samples.
