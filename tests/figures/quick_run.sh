@@ -39,6 +39,23 @@ awk -v o="${ours:-0}" -v r="${rel:-0}" 'BEGIN { exit !(o >= 80 && r >= 80) }' \
 [ "${bull:-0}" = 1 ] || fail "A4 released at the note-off was not judged a bullseye"
 [ "$(grep -vc '^#' "$work/windows.tsv")" -gt 300 ] || fail "windows.tsv is nearly empty"
 
+# The per-window columns are what the command-line tools print for the same
+# file: pitchtrack for ours, aubiopitch for yin (same window and hop).
+a4wav=$(awk -F'\t' '$2 == 57 { print $3 }' "$work/manifest.tsv")
+ours_col() { awk -F'\t' -v c="$1" '$2 == 57 { printf "%.3f\n", $c }' "$work/windows.tsv"; }
+n_windows=$(ours_col 6 | wc -l)
+pitchtrack=$build/tools/pitchtrack/pitchtrack
+if [ -x "$pitchtrack" ]; then
+  "$pitchtrack" "$a4wav" | head -n "$n_windows" | awk '{ print $2 }' >"$work/a4.pitchtrack"
+  ours_col 6 | cmp -s - "$work/a4.pitchtrack" || fail "ours differs from pitchtrack on $a4wav"
+fi
+aubiopitch -i "$a4wav" -p yin -B 512 -H 512 -u Hz 2>/dev/null | head -n "$n_windows" \
+  | awk '{ printf "%.3f\n", $2 }' >"$work/a4.aubiopitch"
+ours_col 7 | paste - "$work/a4.aubiopitch" \
+  | awk '{ d = $1 - $2; if (d < 0) d = -d; if (d > 0.01) bad++ } END { exit bad > 0 }' \
+  || fail "the yin column differs from aubiopitch -p yin on $a4wav"
+[ "$(wc -l <"$work/a4.aubiopitch")" = "$n_windows" ] || fail "aubiopitch gave fewer windows"
+
 # Latency: two tones, each heard after the key and within two seconds.
 n=0
 while read -r ms; do

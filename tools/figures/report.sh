@@ -192,9 +192,11 @@ are instruments. Reverb and chorus are off, so each file holds the sample as rec
 was cut into 512-sample windows (11.6 ms at 44100 Hz, the game's
 block) with a hop of 512, and three trackers ran on the same windows:
 
-- **ours**: \`dywapitch_computepitch\` once per window, one tracker record per note;
+- **ours**: \`dywapitch_computepitch\` once per window, one tracker record per note: what
+  \`pitchtrack NOTE.wav\` prints for the file;
 - **aubio yin** and **aubio yinfast**: libaubio with a 512-sample window and a 512-sample hop,
-  at aubio's default tolerance and silence threshold (what \`aubiopitch -p yin -B 512 -H 512\` does).
+  at aubio's default tolerance and silence threshold: what \`aubiopitch -p yin -B 512 -H 512\`
+  prints. (The quick run checks both against the tools, window by window.)
 
 A window counts from the note's onset (the first window at half the note's loudest level) to its
 note-off. The lines give the share of those windows whose pitch lies within 50 cents of the note;
