@@ -10,7 +10,7 @@
 // floating-point operations below are the plain ones on the plain values, and
 // the sum runs in sample order. The savings are elsewhere: level 0 reads the
 // caller's samples without a copy and the first decimation is made while they
-// are summed; the extrema scan tests two samples at a time and applies the
+// are summed; the extrema scan tests four samples at a time and applies the
 // full rules only where something can change; the histogram is cleared and
 // searched only where distances were counted, and the mode search keeps a
 // running window sum instead of re-adding it.
@@ -222,7 +222,7 @@ typename A::M mayChange(typename A::V p2, typename A::V p1, typename A::V c0,
 // One scan over a level. Most samples cannot change anything: until the
 // signal crosses the mean nothing is armed, and while one kind is armed only
 // a crossing the other way or a turning point of that kind matters. skip()
-// runs through such stretches testing only those events, two samples at a
+// runs through such stretches testing only those events, four samples at a
 // time, and step() applies the full rules at each event with exactly the
 // state that a sample-by-sample scan would have there. That state is rebuilt
 // from the samples: the previous centred sample and the previous difference.
@@ -270,16 +270,21 @@ struct ExtremaScan {
     template <Watch W> int skip(int i, int n) {
 #if defined(__SSE2__)
         const __m128d mean = _mm_set1_pd(centre.mean), threshold = _mm_set1_pd(centre.threshold);
+        // Four samples per round, in two pairs, with one branch.
         __m128d older = _mm_sub_pd(_mm_loadu_pd(samples + i - 2), mean);
-        for (; i + 1 < n; i += 2) {
-            const __m128d current = _mm_sub_pd(_mm_loadu_pd(samples + i), mean);
-            const __m128d previous = _mm_shuffle_pd(older, current, 1);
-            const int lanes = _mm_movemask_pd(mayChange<Sse2, W>(older, previous, current, threshold));
+        for (; i + 3 < n; i += 4) {
+            const __m128d first = _mm_sub_pd(_mm_loadu_pd(samples + i), mean);
+            const __m128d second = _mm_sub_pd(_mm_loadu_pd(samples + i + 2), mean);
+            const __m128d m1 = mayChange<Sse2, W>(older, _mm_shuffle_pd(older, first, 1), first,
+                                                  threshold);
+            const __m128d m2 = mayChange<Sse2, W>(first, _mm_shuffle_pd(first, second, 1), second,
+                                                  threshold);
+            const int lanes = _mm_movemask_pd(m1) | _mm_movemask_pd(m2) << 2;
             if (lanes != 0) {
-                i += (lanes & 1) ? 0 : 1;
+                i += __builtin_ctz(static_cast<unsigned>(lanes));
                 break;
             }
-            older = current;
+            older = second;
         }
 #endif
         for (; i < n; ++i) {
