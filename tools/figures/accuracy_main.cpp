@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -46,8 +47,14 @@ std::vector<ManifestLine> readManifest(const std::string &path) {
             !std::getline(fields, line.path, '\t') || !std::getline(fields, off, '\t'))
             throw std::runtime_error(path + ":" + std::to_string(number) +
                                      ": expected sound, note, file and note-off, tab-separated");
-        line.note = std::stoi(note);
-        line.noteOff = std::stod(off);
+        char *end = nullptr;
+        line.note = static_cast<int>(std::strtol(note.c_str(), &end, 10));
+        const bool noteOk = !note.empty() && *end == '\0';
+        line.noteOff = std::strtod(off.c_str(), &end);
+        if (!noteOk || off.empty() || *end != '\0' || !(line.noteOff > 0.0))
+            throw std::runtime_error(path + ":" + std::to_string(number) +
+                                     ": the note must be a whole number and the note-off a "
+                                     "positive number of seconds");
         lines.push_back(line);
     }
     return lines;
@@ -111,42 +118,58 @@ int usage(std::ostream &out, int status) {
     return status;
 }
 
-} // namespace
+struct Options {
+    std::string manifest, notes, windows;
+};
 
-int main(int argc, char **argv) {
-    std::string manifest, notesPath, windowsPath;
+// Returns the exit status to end with at once, or -1 to go on.
+int parseOptions(int argc, char **argv, Options &opt) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
             return usage(std::cout, 0);
         if (i + 1 >= argc)
             return usage(std::cerr, 2);
-        if (arg == "--manifest")
-            manifest = argv[++i];
-        else if (arg == "--notes")
-            notesPath = argv[++i];
-        else if (arg == "--windows")
-            windowsPath = argv[++i];
-        else
+        std::string *value = arg == "--manifest" ? &opt.manifest
+                             : arg == "--notes"  ? &opt.notes
+                             : arg == "--windows" ? &opt.windows
+                                                  : nullptr;
+        if (!value)
             return usage(std::cerr, 2);
+        *value = argv[++i];
     }
-    if (manifest.empty() || notesPath.empty())
-        return usage(std::cerr, 2);
+    return opt.manifest.empty() || opt.notes.empty() ? usage(std::cerr, 2) : -1;
+}
+
+void run(const Options &opt) {
+    // The manifest is read whole first, so a bad line fails before any output.
+    const std::vector<ManifestLine> lines = readManifest(opt.manifest);
+    std::ofstream notes(opt.notes), windows;
+    const bool perWindow = !opt.windows.empty();
+    if (perWindow)
+        windows.open(opt.windows);
+    if (!notes || (perWindow && !windows))
+        throw std::runtime_error("cannot write the output tables");
+    notes << "#sound\tnote\tgoal_hz\tonset_s\twindows\tours_pct\tyin_pct\tyinfast_pct"
+             "\tround_avg_hz\tround_cents\ty_adj\tbullseye\trelease_bullseye_pct\n";
+    if (perWindow)
+        windows << "#sound\tnote\twindow\ttime_s\tafter_onset\tours_hz\tyin_hz\tyinfast_hz"
+                   "\tours_cents\tyin_cents\tyinfast_cents\n";
+    for (const ManifestLine &line : lines)
+        measureNote(line, perWindow ? &windows : nullptr, notes);
+    if (!notes.flush() || (perWindow && !windows.flush()))
+        throw std::runtime_error("cannot write the output tables");
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    Options opt;
+    const int status = parseOptions(argc, argv, opt);
+    if (status >= 0)
+        return status;
     try {
-        std::ofstream notes(notesPath), windows;
-        if (!windowsPath.empty())
-            windows.open(windowsPath);
-        if (!notes || (!windowsPath.empty() && !windows))
-            throw std::runtime_error("cannot write the output tables");
-        notes << "#sound\tnote\tgoal_hz\tonset_s\twindows\tours_pct\tyin_pct\tyinfast_pct"
-                 "\tround_avg_hz\tround_cents\ty_adj\tbullseye\trelease_bullseye_pct\n";
-        if (!windowsPath.empty())
-            windows << "#sound\tnote\twindow\ttime_s\tafter_onset\tours_hz\tyin_hz\tyinfast_hz"
-                       "\tours_cents\tyin_cents\tyinfast_cents\n";
-        for (const ManifestLine &line : readManifest(manifest))
-            measureNote(line, windowsPath.empty() ? nullptr : &windows, notes);
-        if (!notes.flush() || (!windowsPath.empty() && !windows.flush()))
-            throw std::runtime_error("cannot write the output tables");
+        run(opt);
     } catch (const std::exception &e) {
         std::cerr << "figures-accuracy: " << e.what() << '\n';
         return 1;

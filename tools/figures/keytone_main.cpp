@@ -154,6 +154,36 @@ double awaitTone(Recorder &rec, Clock::time_point sent, double timeout) {
     return -1.0;
 }
 
+// The named window, waited for up to 10 s; 0 when it never appears.
+Window awaitWindow(Display *dpy, const char *name) {
+    for (int tries = 0; tries < 100; ++tries) {
+        if (const Window w = findNamed(dpy, DefaultRootWindow(dpy), name))
+            return w;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return 0;
+}
+
+// Starts and stops the tone `tones` times, printing each key-to-tone time.
+int timeTones(Display *dpy, Window game, Recorder &rec, int tones) {
+    for (int n = 0; n < tones; ++n) {
+        if (!awaitSilence(rec, 0.3, 10.0)) {
+            std::fprintf(stderr, "figures-keytone: the source never fell silent\n");
+            return 1;
+        }
+        sendSpace(dpy, game);
+        const double ms = awaitTone(rec, Clock::now(), 5.0);
+        if (ms < 0.0) {
+            std::fprintf(stderr, "figures-keytone: no tone within 5 s of the key\n");
+            return 1;
+        }
+        std::printf("key_to_tone_ms %.2f\n", ms);
+        std::fflush(stdout);
+        sendSpace(dpy, game); // stops the tone: the next space starts a new one
+    }
+    return 0;
+}
+
 int usage(FILE *out, int status) {
     std::fprintf(out, "usage: figures-keytone --source NAME [--tones N] [--window-name NAME]\n"
                       "  DISPLAY and PULSE_SERVER name the X and audio servers. Prints\n"
@@ -189,37 +219,13 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "figures-keytone: cannot open the X display\n");
         return 1;
     }
-    Window game = 0;
-    for (int tries = 0; tries < 100 && !game; ++tries) {
-        game = findNamed(dpy, DefaultRootWindow(dpy), windowName.c_str());
-        if (!game)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    const Window game = awaitWindow(dpy, windowName.c_str());
     Recorder rec(source.c_str());
-    if (!game || !rec.ok()) {
-        if (!game)
-            std::fprintf(stderr, "figures-keytone: no window named %s\n", windowName.c_str());
-        XCloseDisplay(dpy);
-        return 1;
-    }
-    int status = 0;
-    for (int n = 0; n < tones && status == 0; ++n) {
-        if (!awaitSilence(rec, 0.3, 10.0)) {
-            std::fprintf(stderr, "figures-keytone: the source never fell silent\n");
-            status = 1;
-            break;
-        }
-        sendSpace(dpy, game);
-        const double ms = awaitTone(rec, Clock::now(), 5.0);
-        if (ms < 0.0) {
-            std::fprintf(stderr, "figures-keytone: no tone within 5 s of the key\n");
-            status = 1;
-            break;
-        }
-        std::printf("key_to_tone_ms %.2f\n", ms);
-        std::fflush(stdout);
-        sendSpace(dpy, game); // stops the tone: the next space starts a new one
-    }
+    int status = 1;
+    if (!game)
+        std::fprintf(stderr, "figures-keytone: no window named %s\n", windowName.c_str());
+    else if (rec.ok())
+        status = timeTones(dpy, game, rec, tones);
     XCloseDisplay(dpy);
     return status;
 }
