@@ -31,10 +31,12 @@ std::vector<double> note(double hz, double seconds, double silence = 0.0, double
     return s;
 }
 
-double semitones(double hz, double n) { return hz * std::pow(2.0, n / 12.0); }
+double semitones(double hz, double n) {
+    return hz * std::pow(2.0, n / 12.0);
+}
 
 class TempWav {
-public:
+  public:
     TempWav(const std::vector<double> &frames, int channels, int rate) {
         char name[] = "/tmp/figures-test-XXXXXX";
         const int fd = mkstemp(name);
@@ -55,7 +57,7 @@ public:
     ~TempWav() { std::remove(path_.c_str()); }
     const std::string &path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -102,10 +102,9 @@ void measureNote(const ManifestLine &line, std::ostream *windows, std::ostream &
           << (count > onset ? count - onset : 0);
     for (const auto *track : {&p.ours, &p.yin, &p.yinfast})
         notes << '\t' << fmt(100.0 * figures::shareWithin(*track, onset, count, goal, 50.0));
-    notes << '\t' << fmt(last.average) << '\t' << fmt(figures::centsOff(last.average, goal))
-          << '\t' << fmt(last.yAdj) << '\t' << (last.bullseye ? 1 : 0) << '\t'
-          << fmt(100.0 * static_cast<double>(round.bullseyes) /
-                 static_cast<double>(round.releases))
+    notes << '\t' << fmt(last.average) << '\t' << fmt(figures::centsOff(last.average, goal)) << '\t'
+          << fmt(last.yAdj) << '\t' << (last.bullseye ? 1 : 0) << '\t'
+          << fmt(100.0 * static_cast<double>(round.bullseyes) / static_cast<double>(round.releases))
           << '\n';
 }
 
@@ -130,8 +129,8 @@ int parseOptions(int argc, char **argv, Options &opt) {
             return usage(std::cout, 0);
         if (i + 1 >= argc)
             return usage(std::cerr, 2);
-        std::string *value = arg == "--manifest" ? &opt.manifest
-                             : arg == "--notes"  ? &opt.notes
+        std::string *value = arg == "--manifest"  ? &opt.manifest
+                             : arg == "--notes"   ? &opt.notes
                              : arg == "--windows" ? &opt.windows
                                                   : nullptr;
         if (!value)

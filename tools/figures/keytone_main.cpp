@@ -31,7 +31,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kRate = 44100;
 constexpr std::size_t kFragment = 256;
-constexpr float kToneLevel = 0.05f;    // the tone is full scale; the silence is exact zero
+constexpr float kToneLevel = 0.05f; // the tone is full scale; the silence is exact zero
 constexpr float kSilenceLevel = 0.01f;
 
 double secondsSince(Clock::time_point t) {
@@ -75,15 +75,15 @@ void sendSpace(Display *dpy, Window w) {
 }
 
 class Recorder {
-public:
+  public:
     explicit Recorder(const char *source) {
         pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kRate, 1};
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(kFragment * sizeof(float));
         int error = 0;
-        pa_ = pa_simple_new(nullptr, "figures-keytone", PA_STREAM_RECORD, source, "monitor",
-                            &spec, nullptr, &attr, &error);
+        pa_ = pa_simple_new(nullptr, "figures-keytone", PA_STREAM_RECORD, source, "monitor", &spec,
+                            nullptr, &attr, &error);
         if (!pa_)
             std::fprintf(stderr, "figures-keytone: cannot record %s: %s\n", source,
                          pa_strerror(error));
@@ -105,14 +105,14 @@ public:
             return false;
         const auto now = Clock::now();
         const pa_usec_t latency = pa_simple_get_latency(pa_, &error);
-        const double back = static_cast<double>(latency) / 1e6 +
-                            static_cast<double>(kFragment) / kRate;
-        firstSample = now - std::chrono::duration_cast<Clock::duration>(
-                                std::chrono::duration<double>(back));
+        const double back =
+            static_cast<double>(latency) / 1e6 + static_cast<double>(kFragment) / kRate;
+        firstSample =
+            now - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(back));
         return true;
     }
 
-private:
+  private:
     pa_simple *pa_ = nullptr;
 };
 

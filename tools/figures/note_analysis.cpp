@@ -15,7 +15,7 @@ namespace figures {
 std::vector<double> readMono44100(const std::string &path) {
     SF_INFO info{};
     std::unique_ptr<SNDFILE, int (*)(SNDFILE *)> file(sf_open(path.c_str(), SFM_READ, &info),
-                                                     sf_close);
+                                                      sf_close);
     if (!file)
         throw std::runtime_error(path + ": " + sf_strerror(nullptr));
     if (info.samplerate != kRate)
@@ -72,10 +72,10 @@ namespace {
 // One aubio detector over non-overlapping 512-sample windows, at aubio's
 // default tolerance and silence threshold, as aubiopitch runs it.
 class AubioTracker {
-public:
+  public:
     explicit AubioTracker(const char *method)
-        : pitch_(new_aubio_pitch(method, kWindow, kWindow, kRate)),
-          in_(new_fvec(kWindow)), out_(new_fvec(1)) {
+        : pitch_(new_aubio_pitch(method, kWindow, kWindow, kRate)), in_(new_fvec(kWindow)),
+          out_(new_fvec(1)) {
         if (!pitch_ || !in_ || !out_)
             throw std::runtime_error(std::string("aubio cannot make a ") + method + " detector");
         aubio_pitch_set_unit(pitch_, "Hz");
@@ -95,7 +95,7 @@ public:
         return std::max(0.0, static_cast<double>(out_->data[0]));
     }
 
-private:
+  private:
     aubio_pitch_t *pitch_;
     fvec_t *in_;
     fvec_t *out_;

@@ -15,9 +15,9 @@ struct Judgement {
 };
 
 struct RoundResult {
-    Judgement atNoteOff;          // the button released at the last block
-    std::size_t releases = 0;     // release points tried (see playRound)
-    std::size_t bullseyes = 0;    // of which judged a bullseye
+    Judgement atNoteOff;       // the button released at the last block
+    std::size_t releases = 0;  // release points tried (see playRound)
+    std::size_t bullseyes = 0; // of which judged a bullseye
 };
 
 // Plays blocks [fromBlock, toBlock) of the samples (512 frames each) to the
