@@ -19,7 +19,8 @@ constexpr int kPressed = 0;
 constexpr int kReleased = 1;
 
 // The state a fresh run is in after the space key has started a tone at
-// goalHz: the shot cleared, the tone sounding, nothing heard yet.
+// goalHz: the shot cleared, the tone sounding, nothing heard yet. The tracker
+// record is left as it is: the press re-initialises it, as in the game.
 void beginRound(double goalHz) {
     for (auto &entry : pitchArray)
         entry.store(0.0, std::memory_order_relaxed);
@@ -29,7 +30,6 @@ void beginRound(double goalHz) {
     stop_sound = true;
     x_adj = 0.0;
     y_adj = 0.0;
-    dywapitch_inittracking(&pitchtracker);
 }
 
 // What a release now would make of the round; the offsets go back to the
