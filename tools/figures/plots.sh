@@ -25,7 +25,7 @@ plot NaN with boxes fc rgb "#dddddd" fs solid 1.0 title "fewer than 2 periods in
      NaN with boxes lc rgb "#55aa55" title "rounds the game judges a bullseye", \
      NaN with linespoints lw 2.5 pt 7 lc rgb "#1f4e9a" title "ours: windows within 50 cents", \
      NaN with linespoints lw 1.5 dt 2 pt 6 lc rgb "#e07000" title "aubio yin", \
-     NaN with linespoints lw 1.5 dt 3 pt 2 lc rgb "#aa2222" title "aubio yinfast"
+     NaN with linespoints lw 1.5 dt 3 pt 2 lc rgb "#aa2222" title "aubio yinfast (same as yin here)"
 unset key
 set border; set ytics 0,20,100; set xtics rotate by 90 right font "Sans,9"
 set yrange [0:105]
@@ -74,7 +74,7 @@ set label 1 "dark: the game's bullseye, ±40 cents\npale: within 50 cents" at -9
 set key top right font "Sans,10"
 plot 'hist.tsv' using 1:2 with histeps lw 2.5 lc rgb "#1f4e9a" title "ours", \
      'hist.tsv' using 1:3 with histeps lw 1.5 dt 2 lc rgb "#e07000" title "aubio yin", \
-     'hist.tsv' using 1:4 with histeps lw 1.5 dt 3 lc rgb "#aa2222" title "aubio yinfast"
+     'hist.tsv' using 1:4 with histeps lw 1.5 dt 3 lc rgb "#aa2222" title "aubio yinfast (same as yin here)"
 unset object 1; unset object 2; unset label 1
 set origin 0.6,0; set size 0.4,0.92
 set title "Every window, by error"
@@ -87,7 +87,7 @@ set xtics rotate by 30 right font "Sans,9" nomirror
 set key top right
 plot 'classes.tsv' using 2:xtic(1) lc rgb "#1f4e9a" title "ours", \
      '' using 3 lc rgb "#e07000" title "aubio yin", \
-     '' using 4 lc rgb "#aa2222" title "aubio yinfast"
+     '' using 4 lc rgb "#aa2222" title "aubio yinfast (same as yin here)"
 unset multiplot
 GP
 }
