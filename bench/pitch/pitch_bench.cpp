@@ -32,7 +32,9 @@ const std::vector<std::vector<double>> &windowsOf(int size) {
     return set;
 }
 
-void sizes(benchmark::internal::Benchmark *b) { b->Arg(512)->Arg(1024)->Arg(2048); }
+void sizes(benchmark::internal::Benchmark *b) {
+    b->Arg(512)->Arg(1024)->Arg(2048);
+}
 
 void BM_Estimator(benchmark::State &state) {
     const int size = static_cast<int>(state.range(0));
@@ -117,8 +119,12 @@ void aubioMethod(benchmark::State &state, const char *method) {
     del_aubio_pitch(pitch);
 }
 
-void BM_AubioYin(benchmark::State &state) { aubioMethod(state, "yin"); }
-void BM_AubioYinFast(benchmark::State &state) { aubioMethod(state, "yinfast"); }
+void BM_AubioYin(benchmark::State &state) {
+    aubioMethod(state, "yin");
+}
+void BM_AubioYinFast(benchmark::State &state) {
+    aubioMethod(state, "yinfast");
+}
 BENCHMARK(BM_AubioYin)->Apply(sizes);
 BENCHMARK(BM_AubioYinFast)->Apply(sizes);
 

@@ -56,8 +56,8 @@ void fuzzEstimator(const std::vector<double> &x, int start, int count) {
     }
 }
 
-void fuzzTracking(_dywapitchtracker t, double estimate, const std::vector<double> &x,
-                  int start, int count) {
+void fuzzTracking(_dywapitchtracker t, double estimate, const std::vector<double> &x, int start,
+                  int count) {
     const double tracked = _dywapitch_dynamicprocess(&t, estimate);
     check(tracked == 0.0 || (tracked > 0.0 && std::isfinite(tracked)));
     checkRecord(t);

@@ -22,7 +22,8 @@ typedef struct _dywapitchtracker {
 
 /* The number of samples (a power of two) that holds three periods of the
  * lowest frequency to detect, in Hz. Returns 0 when that frequency is 0 or
- * below, where no window is long enough. */
+ * below, where no window is long enough, and above 132300 Hz, where three
+ * periods are shorter than one sample. */
 int dywapitch_neededsamplecount(int minFreq);
 
 /* Resets the history: no last pitch, confidence -1. A null record is ignored. */

@@ -68,8 +68,7 @@ typename A::M mayChange(typename A::V p2, typename A::V p1, typename A::V c0,
     const typename A::M up = A::both(A::le(p1, zero), A::gt(c0, zero));
     const typename A::M down = A::both(A::ge(p1, zero), A::lt(c0, zero));
     const typename A::M big = A::ge(A::abs(c0), threshold);
-    const typename A::M peak =
-        A::both(A::both(A::gt(previousDiff, zero), A::le(diff, zero)), big);
+    const typename A::M peak = A::both(A::both(A::gt(previousDiff, zero), A::le(diff, zero)), big);
     const typename A::M trough =
         A::both(A::both(A::lt(previousDiff, zero), A::gt(previousDiff, A::splat(-1000.0))),
                 A::both(A::ge(diff, zero), big));
@@ -138,10 +137,10 @@ struct ExtremaScan {
         for (; i + 3 < n; i += 4) {
             const __m128d first = _mm_sub_pd(_mm_loadu_pd(samples + i), mean);
             const __m128d second = _mm_sub_pd(_mm_loadu_pd(samples + i + 2), mean);
-            const __m128d m1 = mayChange<Sse2, W>(older, _mm_shuffle_pd(older, first, 1), first,
-                                                  threshold);
-            const __m128d m2 = mayChange<Sse2, W>(first, _mm_shuffle_pd(first, second, 1), second,
-                                                  threshold);
+            const __m128d m1 =
+                mayChange<Sse2, W>(older, _mm_shuffle_pd(older, first, 1), first, threshold);
+            const __m128d m2 =
+                mayChange<Sse2, W>(first, _mm_shuffle_pd(first, second, 1), second, threshold);
             const int lanes = _mm_movemask_pd(m1) | _mm_movemask_pd(m2) << 2;
             if (lanes != 0) {
                 i += __builtin_ctz(static_cast<unsigned>(lanes));

@@ -27,8 +27,7 @@ struct Extrema {
 // An extremum needs a fresh crossing of the mean in its direction, a turning
 // point, at least threshold of distance from the mean, and more than delta
 // samples since the previous one of its kind.
-void markExtrema(const double *samples, int n, Centre centre, int delta, int capacity,
-                 Extrema &ex);
+void markExtrema(const double *samples, int n, Centre centre, int delta, int capacity, Extrema &ex);
 
 // Smallest and largest distance between an extremum and its next two
 // successors of the same kind; lo > hi when no pair exists.

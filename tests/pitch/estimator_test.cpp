@@ -26,8 +26,7 @@ double estimate(const std::vector<double> &x, int start = 0, int count = -1) {
 }
 
 // Compares one window bit for bit; returns the pitch.
-double expectSameAsReference(const std::vector<double> &x, int start, int count,
-                             const char *what) {
+double expectSameAsReference(const std::vector<double> &x, int start, int count, const char *what) {
     const double fast = _dywapitch_computeWaveletPitch(x.data(), start, count);
     const double plain = reference::waveletPitch(x.data(), start, count);
     EXPECT_EQ(bitsOf(fast), bitsOf(plain))
@@ -50,8 +49,12 @@ TEST(Estimator, MatchesPlainAlgorithmBitForBit) {
             const double phase = 2.0 * kPi * unit(rng);
             std::vector<double> x;
             switch (windows % 6) {
-            case 0: x = signals::sine(hz, start + count, 0.5, phase); break;
-            case 1: x = signals::harmonics(hz, start + count, {0.3, 0.5, 0.2, 0.1}, phase); break;
+            case 0:
+                x = signals::sine(hz, start + count, 0.5, phase);
+                break;
+            case 1:
+                x = signals::harmonics(hz, start + count, {0.3, 0.5, 0.2, 0.1}, phase);
+                break;
             case 2:
                 x = signals::sine(hz, start + count, 0.4, phase);
                 signals::addNoise(x, 0.2 * unit(rng), rng);

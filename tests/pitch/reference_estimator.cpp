@@ -14,7 +14,9 @@ int floorPower2(int v) {
     return v < 1 ? 0 : p;
 }
 
-int power2(int n) { return n <= 0 ? 1 : 1 << n; }
+int power2(int n) {
+    return n <= 0 ? 1 : 1 << n;
+}
 
 } // namespace
 

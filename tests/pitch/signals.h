@@ -11,8 +11,7 @@ namespace signals {
 constexpr double kRate = 44100.0;
 constexpr double kPi = 3.14159265358979323846;
 
-inline std::vector<double> sine(double hz, int count, double amplitude = 0.5,
-                                double phase = 0.0) {
+inline std::vector<double> sine(double hz, int count, double amplitude = 0.5, double phase = 0.0) {
     std::vector<double> out(count);
     for (int i = 0; i < count; ++i)
         out[i] = amplitude * std::sin(2.0 * kPi * hz * i / kRate + phase);
@@ -47,7 +46,9 @@ inline void clip(std::vector<double> &x, double limit) {
         v = v > limit ? limit : (v < -limit ? -limit : v);
 }
 
-inline double cents(double hz, double reference) { return 1200.0 * std::log2(hz / reference); }
+inline double cents(double hz, double reference) {
+    return 1200.0 * std::log2(hz / reference);
+}
 
 } // namespace signals
 

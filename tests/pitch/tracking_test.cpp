@@ -20,10 +20,10 @@ _dywapitchtracker fresh() {
     return t;
 }
 
-#define EXPECT_RECORD(t, pitch, confidence)                                                      \
-    do {                                                                                         \
-        EXPECT_EQ((t)._lastPitch, (pitch));                                                      \
-        EXPECT_EQ((t)._confidence, (confidence));                                                \
+#define EXPECT_RECORD(t, pitch, confidence)                                                        \
+    do {                                                                                           \
+        EXPECT_EQ((t)._lastPitch, (pitch));                                                        \
+        EXPECT_EQ((t)._confidence, (confidence));                                                  \
     } while (0)
 
 TEST(Tracking, FreshRecord) {

@@ -12,31 +12,30 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: pitchtrack [--window N] [--hop N] FILE\n"
-    "\n"
-    "Tracks the pitch of an audio file with the wavepitch tracker.\n"
-    "\n"
-    "FILE is any format libsndfile reads (WAV, AIFF, FLAC, Ogg, ...). Its\n"
-    "channels are averaged to one and it is resampled to 44100 Hz when it has\n"
-    "another rate. One tracker record then runs over consecutive windows, as\n"
-    "the game runs it over its audio blocks.\n"
-    "\n"
-    "Options:\n"
-    "  --window N   samples per window at 44100 Hz, a power of two from 4 to\n"
-    "               1048576 (default 512)\n"
-    "  --hop N      samples from the start of one window to the next, at least\n"
-    "               1 (default 512)\n"
-    "  --help       show this text and exit\n"
-    "\n"
-    "Output: one line per window, in order, with two fields separated by one\n"
-    "space: the time of the window's first sample in seconds (6 decimals) and\n"
-    "the pitch in Hz (3 decimals), 0.000 when the window has no pitch:\n"
-    "  0.011610 261.626\n"
-    "Windows that would run past the end of the file are not tracked.\n"
-    "\n"
-    "Exit status: 0 on success, 1 when the file cannot be read or holds fewer\n"
-    "samples than one window, 2 for a bad option.\n";
+const char kUsage[] = "Usage: pitchtrack [--window N] [--hop N] FILE\n"
+                      "\n"
+                      "Tracks the pitch of an audio file with the wavepitch tracker.\n"
+                      "\n"
+                      "FILE is any format libsndfile reads (WAV, AIFF, FLAC, Ogg, ...). Its\n"
+                      "channels are averaged to one and it is resampled to 44100 Hz when it has\n"
+                      "another rate. One tracker record then runs over consecutive windows, as\n"
+                      "the game runs it over its audio blocks.\n"
+                      "\n"
+                      "Options:\n"
+                      "  --window N   samples per window at 44100 Hz, a power of two from 4 to\n"
+                      "               1048576 (default 512)\n"
+                      "  --hop N      samples from the start of one window to the next, at least\n"
+                      "               1 (default 512)\n"
+                      "  --help       show this text and exit\n"
+                      "\n"
+                      "Output: one line per window, in order, with two fields separated by one\n"
+                      "space: the time of the window's first sample in seconds (6 decimals) and\n"
+                      "the pitch in Hz (3 decimals), 0.000 when the window has no pitch:\n"
+                      "  0.011610 261.626\n"
+                      "Windows that would run past the end of the file are not tracked.\n"
+                      "\n"
+                      "Exit status: 0 on success, 1 when the file cannot be read or holds fewer\n"
+                      "samples than one window, 2 for a bad option.\n";
 
 struct Options {
     int window = 512;
@@ -71,14 +70,14 @@ int parseOptions(int argc, char **argv, Options &o) {
         }
         if (arg == "--window" || arg == "--hop") {
             const char *value = i + 1 < argc ? argv[++i] : nullptr;
-            const bool ok = arg == "--window"
-                                ? parseCount(value, 4, 1 << 20, o.window) &&
-                                      (o.window & (o.window - 1)) == 0
-                                : parseCount(value, 1, INT_MAX, o.hop);
+            const bool ok = arg == "--window" ? parseCount(value, 4, 1 << 20, o.window) &&
+                                                    (o.window & (o.window - 1)) == 0
+                                              : parseCount(value, 1, INT_MAX, o.hop);
             if (!ok)
-                return badOption(arg + (arg == "--window"
-                                            ? " needs a power of two from 4 to 1048576"
-                                            : " needs a whole number of samples, at least 1") +
+                return badOption(arg +
+                                 (arg == "--window"
+                                      ? " needs a power of two from 4 to 1048576"
+                                      : " needs a whole number of samples, at least 1") +
                                  (value ? std::string(", not '") + value + "'" : ""));
         } else if (arg.size() > 1 && arg[0] == '-') {
             return badOption("unknown option '" + arg + "'");
@@ -102,7 +101,8 @@ int track(const Options &o) {
     }
     const long long total = static_cast<long long>(audio.samples.size());
     if (total < o.window) {
-        std::fprintf(stderr, "pitchtrack: %s: %lld samples at 44100 Hz, fewer than one window of %d\n",
+        std::fprintf(stderr,
+                     "pitchtrack: %s: %lld samples at 44100 Hz, fewer than one window of %d\n",
                      o.path.c_str(), total, o.window);
         return 1;
     }
