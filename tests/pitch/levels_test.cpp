@@ -64,6 +64,8 @@ TEST(PowerOfTwo, NeededSampleCount) {
     EXPECT_EQ(dywapitch_neededsamplecount(0), 0);
     EXPECT_EQ(dywapitch_neededsamplecount(-50), 0);
     EXPECT_EQ(dywapitch_neededsamplecount(1), 262144);
+    EXPECT_EQ(dywapitch_neededsamplecount(100000), 2);
+    EXPECT_EQ(dywapitch_neededsamplecount(200000), 0);
 }
 
 std::vector<int> histogramWith(int n, std::initializer_list<std::pair<int, int>> counts) {
