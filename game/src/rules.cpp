@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 
@@ -34,7 +35,32 @@ Band judge(double sung, double goal) {
     return {false, 0.0};
 }
 
+// The same state size as the C library gives rand(), hence the same sequence
+// for the same seed.
+struct LandingGenerator {
+    char state[128];
+    random_data data;
+    LandingGenerator() : state(), data() {
+        initstate_r(1, state, sizeof state, &data);
+    }
+};
+
+LandingGenerator &landing() {
+    static LandingGenerator generator;
+    return generator;
+}
+
 } // namespace
+
+void srandLanding(unsigned seed) {
+    srandom_r(seed, &landing().data);
+}
+
+int randLanding() {
+    int32_t value = 0;
+    random_r(&landing().data, &value);
+    return value;
+}
 
 double computePitchAverage() {
     // Only the first 512 frames of a block have entries; a grant of 0 frames
@@ -51,7 +77,7 @@ double computePitchAverage() {
 }
 
 double generateRandom() {
-    const float r = static_cast<float>(std::rand());
+    const float r = static_cast<float>(randLanding());
     const float d = 2147483648.0f / (HI - LO);
     const float x = LO + r / d;
     x_adj = static_cast<double>(x);

@@ -6,6 +6,7 @@
 #include <GL/glut.h>
 
 #include <game/controls.h>
+#include <game/rules.h>
 #include <game/state.h>
 
 #include "render/board.h"
@@ -68,7 +69,7 @@ void initGfx() {
     glutCreateWindow("Arrowsong");
     registerHandlers();
     setBasicState();
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    srandLanding(static_cast<unsigned>(std::time(nullptr)));
     setLightAndMaterial();
 }
 

@@ -110,9 +110,9 @@ TEST_F(ControlsTest, TestShotKeysFireEachBand) {
     } shots[] = {{'z', -0.5}, {'x', -0.35}, {'c', -0.25}, {'v', -0.1},
                  {'n', 0.1},  {'m', 0.25},  {',', 0.35},  {'.', 0.5}};
     for (const auto &s : shots) {
-        std::srand(11);
-        const int r = std::rand();
-        std::srand(11);
+        srandLanding(11);
+        const int r = randLanding();
+        srandLanding(11);
         arrow_move = false;
         key(s.key);
         EXPECT_EQ(y_adj, s.height) << s.key;

@@ -1,5 +1,5 @@
 // Round rules: the average, the eight bands and their boundaries, and the
-// rand() draws each judgement costs.
+// landing draws each judgement costs.
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -14,15 +14,15 @@ namespace {
 
 const double B = std::pow(std::pow(2.0, 0.08333333333333333), 0.2);
 
-// rand() draws that shootArrow took, seen from the generator's sequence.
+// Landing draws that shootArrow took, seen from the generator's sequence.
 int drawsTaken(unsigned seed, void (*action)()) {
-    std::srand(seed);
+    srandLanding(seed);
     std::vector<int> sequence;
     for (int i = 0; i < 4; ++i)
-        sequence.push_back(std::rand());
-    std::srand(seed);
+        sequence.push_back(randLanding());
+    srandLanding(seed);
     action();
-    const int next = std::rand();
+    const int next = randLanding();
     for (int i = 0; i < 4; ++i)
         if (sequence[static_cast<size_t>(i)] == next)
             return i;
@@ -93,7 +93,7 @@ TEST_F(RulesTest, BoundariesBelongToTheNearerBand) {
 }
 
 TEST_F(RulesTest, HorizontalDrawSpansTheBoardFromRightToLeft) {
-    std::srand(3);
+    srandLanding(3);
     double low = 1.0, high = -1.0;
     for (int i = 0; i < 20000; ++i) {
         const double x = generateRandom();
@@ -105,10 +105,10 @@ TEST_F(RulesTest, HorizontalDrawSpansTheBoardFromRightToLeft) {
     EXPECT_LE(high, 0.5);
     EXPECT_LT(low, -0.49);
     EXPECT_GT(high, 0.49);
-    // HI lies below LO: a small rand() value lands at the right.
-    std::srand(3);
-    const int r = std::rand();
-    std::srand(3);
+    // HI lies below LO: a small draw lands at the right.
+    srandLanding(3);
+    const int r = randLanding();
+    srandLanding(3);
     EXPECT_NEAR(generateRandom(), 0.5 - r / 2147483648.0, 1e-7);
 }
 
@@ -129,4 +129,24 @@ TEST_F(RulesTest, AverageOfALargerGrantUsesTheStoredFrames) {
     bufferSize = 128;
     pitchArray[200] = 0.0; // beyond this block: not counted
     EXPECT_EQ(computePitchAverage(), 200.0);
+}
+
+// The goal notes come from random(), which the C library shares with rand():
+// the landing draws must neither disturb it nor differ from rand()'s.
+TEST_F(RulesTest, LandingDrawsLeaveTheGoalNotesAlone) {
+    ::srandom(1);
+    const long first = ::random();
+    const long second = ::random();
+    ::srandom(1);
+    srandLanding(987654321u);
+    generateRandom();
+    EXPECT_EQ(::random(), first);
+    randLanding();
+    EXPECT_EQ(::random(), second);
+
+    std::srand(2024u);
+    const int r1 = std::rand(), r2 = std::rand();
+    srandLanding(2024u);
+    EXPECT_EQ(randLanding(), r1);
+    EXPECT_EQ(randLanding(), r2);
 }
