@@ -15,9 +15,8 @@ constexpr unsigned kFrames = 512;
 // Blocks of audio computed per block of wall time: 100 means a block costs 1%
 // of its period, the budget the callback must stay within while listening.
 void reportRealTime(benchmark::State &state) {
-    state.counters["x_realtime"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kFrames / 44100.0,
-                           benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kFrames / 44100.0, benchmark::Counter::kIsRate);
 }
 
 std::vector<double> sungBlock() {

@@ -22,7 +22,7 @@ constexpr double kSampleRate = 44100.0;
 // frame. Together this gives exactly what dywapitch_computepitch would give
 // if it were called at every frame over the whole block.
 class BlockEstimate {
-public:
+  public:
     BlockEstimate(const double *samples, int first, int count)
         : samples_(samples), first_(first), count_(count) {}
 
@@ -36,7 +36,7 @@ public:
         return valid_ ? _dywapitch_dynamicprocess(tracker, estimate_) : 0.0;
     }
 
-private:
+  private:
     const double *samples_;
     int first_;
     int count_;

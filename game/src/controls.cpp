@@ -68,21 +68,43 @@ void setWindowRequests(const WindowRequests &requests) {
 
 void keyboardFunc(unsigned char key, int /*x*/, int /*y*/) {
     switch (key) {
-    case ' ': pressSpace(); break;
-    case 'l': startListening(); break;
+    case ' ':
+        pressSpace();
+        break;
+    case 'l':
+        startListening();
+        break;
     case ';':
         pitch_listen.store(false, std::memory_order_relaxed);
         shootArrow(average);
         break;
-    case 'z': testShot(-0.5); break;
-    case 'x': testShot(-0.35); break;
-    case 'c': testShot(-0.25); break;
-    case 'v': testShot(-0.1); break;
-    case 'b': arrow_move = true; break;
-    case 'n': testShot(0.1); break;
-    case 'm': testShot(0.25); break;
-    case ',': testShot(0.35); break;
-    case '.': testShot(0.5); break;
+    case 'z':
+        testShot(-0.5);
+        break;
+    case 'x':
+        testShot(-0.35);
+        break;
+    case 'c':
+        testShot(-0.25);
+        break;
+    case 'v':
+        testShot(-0.1);
+        break;
+    case 'b':
+        arrow_move = true;
+        break;
+    case 'n':
+        testShot(0.1);
+        break;
+    case 'm':
+        testShot(0.25);
+        break;
+    case ',':
+        testShot(0.35);
+        break;
+    case '.':
+        testShot(0.5);
+        break;
     case '/':
         x_adj = 0.0;
         y_adj = 0.0;
@@ -92,9 +114,13 @@ void keyboardFunc(unsigned char key, int /*x*/, int /*y*/) {
         if (window.fullScreen != nullptr)
             window.fullScreen();
         break;
-    case 'r': restoreWindowSize(); break;
-    case 'q': std::exit(0);
-    default: break;
+    case 'r':
+        restoreWindowSize();
+        break;
+    case 'q':
+        std::exit(0);
+    default:
+        break;
     }
     requestRedisplay();
 }

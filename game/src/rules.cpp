@@ -40,9 +40,7 @@ Band judge(double sung, double goal) {
 struct LandingGenerator {
     char state[128];
     random_data data;
-    LandingGenerator() : state(), data() {
-        initstate_r(1, state, sizeof state, &data);
-    }
+    LandingGenerator() : state(), data() { initstate_r(1, state, sizeof state, &data); }
 };
 
 LandingGenerator &landing() {

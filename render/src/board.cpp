@@ -14,12 +14,9 @@ struct TextLine {
 };
 
 const TextLine kInstructions[] = {
-    {-0.7f, 0.45f, 0.6f, "Welcome to Arrowsong!"},
-    {0.0f, -0.04f, 0.0f, "To hear the pitch,"},
-    {0.05f, -0.03f, 0.0f, "press spacebar."},
-    {-0.05f, -0.03f, 0.0f, "Press again to stop."},
-    {0.75f, 0.09f, 0.0f, "Click and hold the"},
-    {0.0f, -0.05f, 0.0f, "mouse and sing the"},
+    {-0.7f, 0.45f, 0.6f, "Welcome to Arrowsong!"}, {0.0f, -0.04f, 0.0f, "To hear the pitch,"},
+    {0.05f, -0.03f, 0.0f, "press spacebar."},      {-0.05f, -0.03f, 0.0f, "Press again to stop."},
+    {0.75f, 0.09f, 0.0f, "Click and hold the"},    {0.0f, -0.05f, 0.0f, "mouse and sing the"},
     {0.05f, -0.05f, 0.0f, "pitch back."},
 };
 

@@ -1,7 +1,7 @@
 #include "render/window.h"
 
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 
 #include <GL/glut.h>
 
@@ -91,8 +91,8 @@ void reshapeFunc(int width, int height) {
 void changeView(point eye, point centre, point up) {
     gluLookAt(static_cast<double>(eye.x), static_cast<double>(eye.y), static_cast<double>(eye.z),
               static_cast<double>(centre.x), static_cast<double>(centre.y),
-              static_cast<double>(centre.z), static_cast<double>(up.x),
-              static_cast<double>(up.y), static_cast<double>(up.z));
+              static_cast<double>(centre.z), static_cast<double>(up.x), static_cast<double>(up.y),
+              static_cast<double>(up.z));
 }
 
 void displayFunc() {

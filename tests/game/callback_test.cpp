@@ -28,8 +28,7 @@ std::uint64_t bits(double v) {
 }
 
 int callback(std::vector<double> &out, std::vector<double> &in) {
-    return audioCallback(out.data(), in.data(), static_cast<unsigned>(out.size()), 0.0, 0,
-                         nullptr);
+    return audioCallback(out.data(), in.data(), static_cast<unsigned>(out.size()), 0.0, 0, nullptr);
 }
 
 // Per-frame listening and the frames at which listening was switched on (a
@@ -60,8 +59,8 @@ struct ScriptedControl {
 };
 
 // The reference: the tracker over the whole block at every listening frame.
-void referenceBlock(const std::vector<double> &in, const Script &script,
-                    _dywapitchtracker &tracker, std::vector<double> &pitches, bool &pending) {
+void referenceBlock(const std::vector<double> &in, const Script &script, _dywapitchtracker &tracker,
+                    std::vector<double> &pitches, bool &pending) {
     const int n = static_cast<int>(in.size());
     for (unsigned i = 0; i < in.size(); ++i) {
         pending = pending || script.pressed[i];
@@ -81,7 +80,9 @@ std::vector<double> randomBlock(std::mt19937 &rng, unsigned frames) {
     std::normal_distribution<double> noise(0.0, 0.3);
     std::vector<double> in;
     switch (rng() % 6) {
-    case 0: in.assign(frames, 0.0); break;
+    case 0:
+        in.assign(frames, 0.0);
+        break;
     case 1:
         in.resize(frames);
         for (double &s : in)
@@ -91,7 +92,8 @@ std::vector<double> randomBlock(std::mt19937 &rng, unsigned frames) {
         in = testsignal::voice(freq(rng), frames);
         in[rng() % frames] = std::numeric_limits<double>::quiet_NaN();
         break;
-    default: in = testsignal::voice(freq(rng), frames, rng() % 10000, 0.1 + 0.8 * (rng() % 8) / 8.0);
+    default:
+        in = testsignal::voice(freq(rng), frames, rng() % 10000, 0.1 + 0.8 * (rng() % 8) / 8.0);
     }
     return in;
 }
@@ -169,7 +171,8 @@ TEST_F(CallbackTest, StoredPitchesMatchTrackingAtEveryFrame) {
         arrowsong::detail::renderBlock(out.data(), in.data(), 512, control);
         referenceBlock(in, script, reference, expected, pending);
         for (unsigned i = 0; i < kPitchFrames; ++i)
-            ASSERT_EQ(bits(pitchArray[i]), bits(expected[i])) << "block " << block << " frame " << i;
+            ASSERT_EQ(bits(pitchArray[i]), bits(expected[i]))
+                << "block " << block << " frame " << i;
         ASSERT_EQ(bits(pitchtracker._lastPitch), bits(reference._lastPitch)) << "block " << block;
         ASSERT_EQ(pitchtracker._confidence, reference._confidence) << "block " << block;
         for (double p : expected)

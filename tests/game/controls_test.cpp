@@ -36,7 +36,7 @@ void key(unsigned char k) {
 } // namespace
 
 class ControlsTest : public GameTest {
-protected:
+  protected:
     void SetUp() override {
         GameTest::SetUp();
         installWindowLog();

@@ -12,7 +12,7 @@
 #include <game/state.h>
 
 class GameTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_freq = 440.0;
         gen_sine = false;
@@ -37,7 +37,7 @@ protected:
 
     std::string printed() const { return printed_.str(); }
 
-private:
+  private:
     std::ostringstream printed_;
     std::streambuf *saved_ = nullptr;
 };

@@ -33,7 +33,7 @@ int runTool(const std::vector<std::string> &argv, const std::vector<std::string>
 }
 
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_FALSE(x_.display().empty());
         ASSERT_TRUE(pulse_.ok());
@@ -68,8 +68,8 @@ protected:
     }
 
     testsupport::Xvfb x_;
-    testsupport::PulseServer pulse_{{"module-null-sink sink_name=speaker",
-                                     "module-null-source source_name=microphone"}};
+    testsupport::PulseServer pulse_{
+        {"module-null-sink sink_name=speaker", "module-null-source source_name=microphone"}};
     std::vector<std::string> env_;
 };
 

@@ -43,8 +43,8 @@ TEST_F(RulesTest, EveryBandSetsItsHeightAndDrawsOnce) {
         double height;
     };
     const Case cases[] = {
-        {std::pow(B, 5.5), 0.5},  {std::pow(B, 4.5), 0.35},   {std::pow(B, 3.5), 0.25},
-        {std::pow(B, 2.5), 0.1},  {1 / std::pow(B, 2.5), -0.1}, {1 / std::pow(B, 3.5), -0.25},
+        {std::pow(B, 5.5), 0.5},       {std::pow(B, 4.5), 0.35},     {std::pow(B, 3.5), 0.25},
+        {std::pow(B, 2.5), 0.1},       {1 / std::pow(B, 2.5), -0.1}, {1 / std::pow(B, 3.5), -0.25},
         {1 / std::pow(B, 4.5), -0.35}, {1 / std::pow(B, 5.5), -0.5},
     };
     for (const Case &c : cases) {
@@ -79,9 +79,12 @@ TEST_F(RulesTest, BoundariesBelongToTheNearerBand) {
         double sung;
         double height;
     } cases[] = {
-        {440.0 * std::pow(B, 5), 0.35}, {440.0 / std::pow(B, 5), -0.35},
-        {440.0 * std::pow(B, 4), 0.25}, {440.0 / std::pow(B, 4), -0.25},
-        {440.0 * std::pow(B, 3), 0.1},  {440.0 / std::pow(B, 3), -0.1},
+        {440.0 * std::pow(B, 5), 0.35},
+        {440.0 / std::pow(B, 5), -0.35},
+        {440.0 * std::pow(B, 4), 0.25},
+        {440.0 / std::pow(B, 4), -0.25},
+        {440.0 * std::pow(B, 3), 0.1},
+        {440.0 / std::pow(B, 3), -0.1},
         {std::nextafter(440.0 * std::pow(B, 5), 1e9), 0.5},
         {0.0, -0.5}, // no pitch tracked at all: the lowest band
     };

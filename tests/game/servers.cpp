@@ -96,8 +96,8 @@ Xvfb::Xvfb() {
     if (::pipe(fds) != 0)
         return;
     const int quiet = ::open("/dev/null", O_WRONLY);
-    pid_ = spawnChild({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp",
-                       "-screen", "0", "1024x1024x24"},
+    pid_ = spawnChild({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen",
+                       "0", "1024x1024x24"},
                       {}, quiet, quiet);
     ::close(quiet);
     ::close(fds[1]);
@@ -119,10 +119,10 @@ Xvfb::~Xvfb() {
 }
 
 PulseServer::PulseServer(const std::vector<std::string> &modules) : dir_(makePrivateDir("pulse")) {
-    std::vector<std::string> argv = {"pulseaudio", "-n", "--daemonize=no",
-                                     "--exit-idle-time=-1", "--disallow-exit",
-                                     "--use-pid-file=no", "--disable-shm=yes",
-                                     "--load=module-native-protocol-unix"};
+    std::vector<std::string> argv = {"pulseaudio",        "-n",
+                                     "--daemonize=no",    "--exit-idle-time=-1",
+                                     "--disallow-exit",   "--use-pid-file=no",
+                                     "--disable-shm=yes", "--load=module-native-protocol-unix"};
     for (const std::string &m : modules)
         argv.push_back("--load=" + m);
     const int quiet = ::open("/dev/null", O_WRONLY);
@@ -158,8 +158,8 @@ void removeTree(const std::string &dir) {
         return;
     ::nftw(
         dir.c_str(),
-        [](const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); },
-        16, FTW_DEPTH | FTW_PHYS);
+        [](const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); }, 16,
+        FTW_DEPTH | FTW_PHYS);
 }
 
 } // namespace testsupport

@@ -21,14 +21,14 @@ pid_t spawnChild(const std::vector<std::string> &argv, const std::vector<std::st
 int waitChild(pid_t pid, int timeoutMs);
 
 class Xvfb {
-public:
+  public:
     Xvfb();  // starts the server; display() is empty on failure
     ~Xvfb(); // stops it
     Xvfb(const Xvfb &) = delete;
     Xvfb &operator=(const Xvfb &) = delete;
     const std::string &display() const { return display_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string display_;
 };
@@ -36,7 +36,7 @@ private:
 // A PulseAudio daemon in a private runtime folder, loaded with the given
 // modules (each "name args..."). ok() is false when it did not come up.
 class PulseServer {
-public:
+  public:
     explicit PulseServer(const std::vector<std::string> &modules);
     ~PulseServer();
     PulseServer(const PulseServer &) = delete;
@@ -44,7 +44,7 @@ public:
     bool ok() const { return ok_; }
     const std::string &runtimeDir() const { return dir_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string dir_;
     bool ok_ = false;

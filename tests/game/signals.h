@@ -15,8 +15,9 @@ inline std::vector<double> voice(double freq, unsigned frames, unsigned long fro
     const double w = 2.0 * M_PI * freq / kRate;
     for (unsigned i = 0; i < frames; ++i) {
         const double t = static_cast<double>(from + i);
-        out[i] = level * (std::sin(w * t) + 0.5 * std::sin(2.0 * w * t) +
-                          0.25 * std::sin(3.0 * w * t)) / 1.75;
+        out[i] = level *
+                 (std::sin(w * t) + 0.5 * std::sin(2.0 * w * t) + 0.25 * std::sin(3.0 * w * t)) /
+                 1.75;
     }
     return out;
 }

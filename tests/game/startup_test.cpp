@@ -10,8 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <game/audio.h>
 #include <RtAudio.h>
+#include <game/audio.h>
 
 #include "servers.h"
 
@@ -55,8 +55,9 @@ TEST(GameStartup, NoAudioServerEndsWithStatusOneBeforeAnyWindow) {
     const std::string empty = testsupport::makePrivateDir("noaudio");
     // No display either: had the program gone on to open its window, GLUT
     // would have said so on standard error.
-    const GameRun run = runGame({"XDG_RUNTIME_DIR=" + empty, "HOME=" + empty,
-                             "PULSE_SERVER=unix:/nonexistent", "DISPLAY", "JACK_NO_START_SERVER=1"});
+    const GameRun run =
+        runGame({"XDG_RUNTIME_DIR=" + empty, "HOME=" + empty, "PULSE_SERVER=unix:/nonexistent",
+                 "DISPLAY", "JACK_NO_START_SERVER=1"});
     testsupport::removeTree(empty);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
     EXPECT_EQ(WEXITSTATUS(run.status), 1);
@@ -75,6 +76,7 @@ TEST(GameStartup, StreamThatCannotOpenIsReportedAsAFailure) {
     std::cerr.rdbuf(savedErr);
     std::cout.rdbuf(savedOut);
     EXPECT_FALSE(started);
-    EXPECT_NE(err.str().find("RtApi::openStream"), std::string::npos) << err.str(); // the library's message
+    EXPECT_NE(err.str().find("RtApi::openStream"), std::string::npos)
+        << err.str(); // the library's message
     EXPECT_EQ(out.str(), "");
 }

@@ -20,7 +20,7 @@ std::unique_ptr<testsupport::Xvfb> server;
 // The game keeps its window until the process ends; a test program closes
 // it, so that the leak checker sees only what the code under test leaks.
 class CloseWindow : public ::testing::Environment {
-public:
+  public:
     void TearDown() override {
         if (!server)
             return;

@@ -20,10 +20,18 @@ std::string currentWindowTitle();
 
 namespace {
 
-bool isBlue(Pixel p) { return p.b > 100 && p.r < 60 && p.g < 60; }
-bool isRed(Pixel p) { return p.r > 100 && p.g < 60 && p.b < 60; }
-bool isBlack(Pixel p) { return p.r < 20 && p.g < 20 && p.b < 20; }
-bool isPaleYellow(Pixel p) { return p.r > 150 && p.g > 150 && p.b < p.r - 20; }
+bool isBlue(Pixel p) {
+    return p.b > 100 && p.r < 60 && p.g < 60;
+}
+bool isRed(Pixel p) {
+    return p.r > 100 && p.g < 60 && p.b < 60;
+}
+bool isBlack(Pixel p) {
+    return p.r < 20 && p.g < 20 && p.b < 20;
+}
+bool isPaleYellow(Pixel p) {
+    return p.r > 150 && p.g > 150 && p.b < p.r - 20;
+}
 
 std::string colourOf(Pixel p) {
     return std::to_string(p.r) + "," + std::to_string(p.g) + "," + std::to_string(p.b);
@@ -46,7 +54,7 @@ void flyFor(double seconds) {
 } // namespace
 
 class RenderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         startWindowOnce();
         x_adj = 0.0;
@@ -71,7 +79,7 @@ TEST_F(RenderTest, BoardShowsABlueCentreAndAlternatingRings) {
     const struct {
         double radius;
         bool (*expect)(Pixel);
-    } rings[] = {{0.012, isBlue}, {0.04, isRed}, {0.095, isBlue}, {0.185, isRed},
+    } rings[] = {{0.012, isBlue}, {0.04, isRed},  {0.095, isBlue}, {0.185, isRed},
                  {0.305, isBlue}, {0.435, isRed}, {0.56, isBlack}};
     for (const auto &ring : rings) {
         for (double angle = 0.0; angle < 6.28; angle += 0.785) {
@@ -79,8 +87,8 @@ TEST_F(RenderTest, BoardShowsABlueCentreAndAlternatingRings) {
                 continue; // the resting arrow's shaft shows below the centre
             const Pixel p = worldPixel(frame, ring.radius * std::cos(angle),
                                        ring.radius * std::sin(angle), 0.0);
-            EXPECT_TRUE(ring.expect(p)) << "radius " << ring.radius << " angle " << angle
-                                        << ": " << colourOf(p);
+            EXPECT_TRUE(ring.expect(p))
+                << "radius " << ring.radius << " angle " << angle << ": " << colourOf(p);
         }
     }
     // The board spans about two thirds of the window.
@@ -144,7 +152,7 @@ TEST_F(RenderTest, AStalledFrameLandsTheArrowInsteadOfThrowingIt) {
 
     arrow_move = true;
     glPushMatrix();
-    moveArrow(x_adj, y_adj, 0.0); // restarts; a zero step stays at the start
+    moveArrow(x_adj, y_adj, 0.0);  // restarts; a zero step stays at the start
     moveArrow(x_adj, y_adj, -0.5); // a clock stepping back moves nothing
     glPopMatrix();
     EXPECT_FLOAT_EQ(arrow.slewZ().x, 1.8f);

@@ -21,9 +21,8 @@ std::vector<unsigned char> currentWindowImage(int width, int height) {
     std::vector<unsigned char> rgb(static_cast<size_t>(width * height * 3), 0);
     Display *display = glXGetCurrentDisplay();
     XSync(display, False);
-    XImage *image = XGetImage(display, glXGetCurrentDrawable(), 0, 0,
-                              static_cast<unsigned>(width), static_cast<unsigned>(height),
-                              AllPlanes, ZPixmap);
+    XImage *image = XGetImage(display, glXGetCurrentDrawable(), 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (image == nullptr)
         return rgb;
     for (int y = 0; y < height; ++y)

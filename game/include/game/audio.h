@@ -9,8 +9,8 @@ class RtAudio;
 // sin(K * g_freq * g_t / 44100) while gen_sine is set and stores the tracked
 // pitch of every listening frame in pitchArray. Never allocates, locks, waits
 // or prints; always returns 0 (keep the stream running).
-int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames,
-                  double streamTime, unsigned int status, void *userData);
+int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames, double streamTime,
+                  unsigned int status, void *userData);
 
 // Creates the audio object with the library's default API. On failure the
 // library's message is printed and null is returned.

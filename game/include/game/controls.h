@@ -5,8 +5,8 @@
 #pragma once
 
 struct WindowRequests {
-    void (*redisplay)();                       // draw another frame
-    void (*fullScreen)();                      // switch the window to full screen
+    void (*redisplay)();                         // draw another frame
+    void (*fullScreen)();                        // switch the window to full screen
     void (*resizeWindow)(int width, int height); // ask for a new window size
     void (*reshapeView)(int width, int height);  // rebuild viewport and camera
 };

@@ -54,10 +54,10 @@ extern double average;      // the sung average of the last judged round, Hz
 extern unsigned bufferSize; // block size: requested 512, then as granted
 extern float HI;            // bounds of the horizontal draw; HI < LO
 extern float LO;
-extern double x_adj;        // landing offsets in board units, (0, 0) centre
+extern double x_adj; // landing offsets in board units, (0, 0) centre
 extern double y_adj;
-extern bool arrow_move;     // a new flight starts in the next frame
-extern int w_width;         // window size as last reported to reshapeFunc
+extern bool arrow_move; // a new flight starts in the next frame
+extern int w_width;     // window size as last reported to reshapeFunc
 extern int w_height;
 
 static_assert(std::atomic<double>::is_always_lock_free, "the audio thread must not lock");
