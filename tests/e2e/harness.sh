@@ -20,7 +20,9 @@
 #   E2E_KEEP=1  keep the run folder even when every check passed
 #
 # Everything started here is stopped by the EXIT trap, by pid, even when a
-# test fails or is interrupted. Every wait is bounded.
+# test fails or is interrupted. Every wait is bounded, and so is every X and
+# PulseAudio client the harness runs (import, for one, waits for a mouse
+# click when its window has gone).
 
 set -uo pipefail
 
@@ -77,7 +79,7 @@ e2e_wait_for() { # seconds, command...
   local deadline=$((SECONDS + $1)); shift
   until "$@" >/dev/null 2>&1; do
     [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
+    sleep 0.02
   done
 }
 
@@ -94,7 +96,7 @@ e2e_start_x() {
   read -r -t 15 number <"$fifo" || true
   [ -n "$number" ] || e2e_abort "Xvfb did not start (see $E2E_DIR/xvfb.log)"
   export DISPLAY=:$number
-  e2e_wait_for 10 xdpyinfo || e2e_abort "display $DISPLAY does not answer"
+  e2e_wait_for 10 timeout 5 xdpyinfo || e2e_abort "display $DISPLAY does not answer"
   e2e_log "X server on $DISPLAY"
 }
 
@@ -115,7 +117,7 @@ e2e_pulse_env() {
 e2e_start_audio() {
   e2e_pulse_env
   local fifo=$E2E_DIR/mic.fifo
-  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --disable-shm=yes \
+  timeout 20 pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --disable-shm=yes \
     --log-target="file:$E2E_DIR/pulse.log" \
     --load="module-native-protocol-unix" \
     --load="module-null-sink sink_name=e2e_out rate=44100 channels=1 sink_properties=device.description=E2E-Speaker" \
@@ -123,8 +125,8 @@ e2e_start_audio() {
     || e2e_abort "pulseaudio did not start (see $E2E_DIR/pulse.log)"
   e2e_wait_for 10 test -s "$E2E_DIR/xdg/pulse/pid" || e2e_abort "no pulseaudio pid file"
   E2E_PID_PULSE=$(cat "$E2E_DIR/xdg/pulse/pid")
-  e2e_wait_for 10 pactl info || e2e_abort "pulseaudio does not answer"
-  pactl set-default-sink e2e_out && pactl set-default-source e2e_mic \
+  e2e_wait_for 10 timeout 5 pactl info || e2e_abort "pulseaudio does not answer"
+  timeout 10 pactl set-default-sink e2e_out && timeout 10 pactl set-default-source e2e_mic \
     || e2e_abort "cannot set the default devices"
   e2e_signal silence
   "$(e2e_tool e2e_feeder)" "$fifo" "$E2E_DIR/signal" 2>"$E2E_DIR/feeder.log" &
@@ -170,9 +172,10 @@ e2e_freq_of() { # file
 # stream to reach its real-time rate.
 e2e_start_game() {
   [ -n "${ARROWSONG:-}" ] && [ -x "$ARROWSONG" ] || e2e_abort "ARROWSONG not set to the program"
-  # Mesa and freeglut keep allocations until exit, which LeakSanitizer would
-  # report from a sanitizer build; every other sanitizer report still shows
-  # on stderr and fails the test (e2e_check_stderr).
+  # Mesa, freeglut and libpulse keep allocations until exit (q ends the
+  # process at once), which LeakSanitizer would report from a sanitizer
+  # build; every other sanitizer report still shows on stderr and fails the
+  # test (e2e_check_stderr).
   ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 "$ARROWSONG" >"$E2E_DIR/out" 2>"$E2E_DIR/err" &
   E2E_PID_GAME=$!
   E2E_T_START=$(date +%s.%N)
@@ -188,15 +191,15 @@ e2e_start_game() {
 }
 
 e2e_find_window() {
-  E2E_WID=$(xdotool search --name '^Arrowsong$' 2>/dev/null | head -n 1)
-  [ -n "$E2E_WID" ] && xwininfo -id "$E2E_WID" 2>/dev/null | grep -q 'IsViewable'
+  E2E_WID=$(timeout 5 xdotool search --name '^Arrowsong$' 2>/dev/null | head -n 1)
+  [ -n "$E2E_WID" ] && timeout 5 xwininfo -id "$E2E_WID" 2>/dev/null | grep -q 'IsViewable'
 }
 
 # True once the window shows the board: a pixel in its blue ring at 0.305.
 e2e_board_drawn() {
   local at
   at=$(e2e_scene project -0.305 0 -0.03 | awk '{ printf "1x1+%d+%d", $1, $2 }')
-  import -window "$E2E_WID" -crop "$at" -depth 8 txt:- 2>/dev/null \
+  timeout 10 import -window "$E2E_WID" -crop "$at" -depth 8 txt:- 2>/dev/null \
     | awk 'NR == 2 { gsub(/[()]/, "", $2); split($2, c, ","); exit !(c[3] > 2 * c[1] && c[3] > 100) }'
 }
 
@@ -243,10 +246,10 @@ e2e_value() { # out|err, label
 
 # xdotool warns about the focus on a server without a window manager; its
 # messages go to the run folder.
-e2e_key() { xdotool key --window "$E2E_WID" "$@" 2>>"$E2E_DIR/xdotool.log"; }
+e2e_key() { timeout 10 xdotool key --window "$E2E_WID" "$@" 2>>"$E2E_DIR/xdotool.log"; }
 
 e2e_mouse() { # down|up, button 1 (left), 2 (middle) or 3 (right)
-  xdotool mousemove --window "$E2E_WID" 400 400 "mouse$1" "$2" 2>>"$E2E_DIR/xdotool.log"
+  timeout 10 xdotool mousemove --window "$E2E_WID" 400 400 "mouse$1" "$2" 2>>"$E2E_DIR/xdotool.log"
 }
 
 # A sung round: the microphone gets the signal, the button is held for the
@@ -327,7 +330,7 @@ e2e_listen() { # seconds, name
 
 e2e_shot() { # name: writes NAME.png in the run folder and prints its path
   local png=$E2E_DIR/$1.png
-  import -window "$E2E_WID" "$png" 2>>"$E2E_DIR/import.log" || e2e_abort "screenshot failed"
+  timeout 20 import -window "$E2E_WID" "$png" 2>>"$E2E_DIR/import.log" || e2e_abort "screenshot failed"
   printf '%s\n' "$png"
 }
 

@@ -14,7 +14,7 @@ e2e_start_audio
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 e2e_signal tone 220 0.5
 e2e_record_start "$E2E_DIR/monitor.raw"
-"$E2E_PROBE" 330 4 >"$E2E_DIR/probe.txt" 2>"$E2E_DIR/probe.err" || e2e_abort "probe failed: $(cat "$E2E_DIR/probe.err")"
+timeout 30 "$E2E_PROBE" 330 4 >"$E2E_DIR/probe.txt" 2>"$E2E_DIR/probe.err" || e2e_abort "probe failed: $(cat "$E2E_DIR/probe.err")"
 e2e_record_stop
 cat "$E2E_DIR/probe.txt" >&2
 
@@ -35,7 +35,7 @@ e2e_expect "the sink's monitor records the played 330 Hz ($played Hz)" e2e_near 
 # A change of signal reaches the stream quickly: the pipe is kept short.
 e2e_signal silence
 sleep 0.5
-"$E2E_PROBE" 330 2 >"$E2E_DIR/probe2.txt" 2>>"$E2E_DIR/probe.err"
+timeout 30 "$E2E_PROBE" 330 2 >"$E2E_DIR/probe2.txt" 2>>"$E2E_DIR/probe.err"
 e2e_expect "silence after the tone reaches the microphone" \
   e2e_between "$(awk '$1 == "input_peak" { print $2 }' "$E2E_DIR/probe2.txt")" 0 0.01
 e2e_end
