@@ -281,7 +281,8 @@ stream, and its PulseAudio back end leaves out the server's buffering (it printe
 $(grep -cx 0 "$t/stream_latency_frames.txt") of $(wc -l <"$t/stream_latency_frames.txt") runs), which is why the measured key-to-tone time is the figure to trust. It includes the wait for the
 next block (up to 11.6 ms), the stream's playback buffer and the server's own scheduling.
 "Start to first frame" is from launching the program to the board showing in its window, as the
-harness sees it by polling screenshots, so it is an upper bound with a resolution of about 0.1 s.
+harness sees it by polling the window with screenshots: an upper bound, late by up to one poll and
+one screenshot.
 
 $(callback_section)
 
