@@ -5,6 +5,7 @@
 
 #include <util/XFun.h>
 
+#include "game/audio.h"
 #include "game/rules.h"
 #include "game/state.h"
 
@@ -138,5 +139,6 @@ void mouseFunc(int button, int state, int /*x*/, int /*y*/) {
 }
 
 void idleFunc() {
+    reportAudioTrouble();
     requestRedisplay();
 }

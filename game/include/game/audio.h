@@ -8,7 +8,8 @@ class RtAudio;
 // RtAudio's block callback: one channel of doubles each way, n frames. Plays
 // sin(K * g_freq * g_t / 44100) while gen_sine is set and stores the tracked
 // pitch of every listening frame in pitchArray. Never allocates, locks, waits
-// or prints; always returns 0 (keep the stream running).
+// or prints. Returns 0 (keep the stream running), or 2 (abort it) once the
+// library has reported a fatal error or a failure at every block.
 int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames, double streamTime,
                   unsigned int status, void *userData);
 
@@ -24,6 +25,11 @@ bool hasAudioDevice(RtAudio &audio);
 // granted size, starts the stream, initialises pitchtracker and prints the
 // latency. On a library error its message is printed and false returned.
 bool startAudioStream(RtAudio &audio);
+
+// Main thread: prints the first trouble the running stream reported, once,
+// and once more when the stream has been stopped because of it (a device that
+// has gone away). Later reports are only counted. Called between frames.
+void reportAudioTrouble();
 
 // Stops a running stream; a library error is printed and otherwise ignored.
 void stopAudioStream(RtAudio &audio);

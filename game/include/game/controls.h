@@ -25,5 +25,6 @@ void keyboardFunc(unsigned char key, int x, int y);
 // listening and judges the round. Other buttons are ignored.
 void mouseFunc(int button, int state, int x, int y);
 
-// Keeps frames coming: requests a redisplay.
+// Keeps frames coming: requests a redisplay, after reporting any trouble the
+// audio stream has had since the last frame.
 void idleFunc();
