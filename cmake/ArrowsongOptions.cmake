@@ -33,3 +33,16 @@ if(ARROWSONG_BUILD_FUZZ)
   # targets themselves link libFuzzer's main.
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
+
+# Adds every folder below the current one that has a CMakeLists.txt, in name
+# order: tests/, bench/, fuzz/ and tools/ hold one folder per module.
+function(arrowsong_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} *)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child}
+       AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

@@ -21,6 +21,21 @@ long wrappingAdd(long a, long b) {
     return static_cast<long>(static_cast<unsigned long>(a) + static_cast<unsigned long>(b));
 }
 
+// Bounds in either order; comparisons in T's own precision, so a NaN value
+// fails both tests and comes back unchanged.
+template <class T> T clampBetween(T value, T lo, T hi) {
+    if (lo > hi) {
+        const T t = lo;
+        lo = hi;
+        hi = t;
+    }
+    if (lo > value)
+        return lo;
+    if (value > hi)
+        return hi;
+    return value;
+}
+
 } // namespace
 
 long XFun::rand2i(long a, long b) {
@@ -65,27 +80,9 @@ double XFun::map(double value, double inLow, double inHigh, double outLow, doubl
 }
 
 double XFun::clamp(double value, double lo, double hi) {
-    if (lo > hi) {
-        const double t = lo;
-        lo = hi;
-        hi = t;
-    }
-    if (lo > value)
-        return lo;
-    if (value > hi)
-        return hi;
-    return value;
+    return clampBetween(value, lo, hi);
 }
 
 float XFun::clampf(float value, float lo, float hi) {
-    if (lo > hi) {
-        const float t = lo;
-        lo = hi;
-        hi = t;
-    }
-    if (lo > value)
-        return lo;
-    if (value > hi)
-        return hi;
-    return value;
+    return clampBetween(value, lo, hi);
 }
