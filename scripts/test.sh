@@ -22,6 +22,20 @@ export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
 step() { printf '\n=== %s\n' "$*"; }
 
+# ctest with its output kept, so that the closing line can add up every pass.
+passed=0
+run_ctest() { # build dir, ctest args...
+  local dir=$1 log
+  shift
+  log=$dir.ctest.log
+  ctest --test-dir "$dir" "$@" 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  local count
+  count=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
+  passed=$((passed + ${count:-0}))
+  return "$status"
+}
+
 configure_and_build() { # dir, extra cmake args...
   local dir=$1; shift
   cmake -S "$root" -B "$dir" -DARROWSONG_WERROR=ON "$@" >"$dir.configure.log" 2>&1 \
@@ -34,21 +48,21 @@ step "normal build"
 configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/release -j "$jobs"
 step "tests (normal build)"
-ctest --test-dir build/release -j "$jobs" --timeout 600
+run_ctest build/release -j "$jobs" --timeout 600
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build"
 configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug \
   -DARROWSONG_SANITIZE=address,undefined -DARROWSONG_BUILD_BENCH=OFF
 cmake --build build/asan -j "$jobs"
 step "tests (ASan + UBSan)"
-ctest --test-dir build/asan -j "$jobs" --timeout 900 -LE no-sanitizer
+run_ctest build/asan -j "$jobs" --timeout 900 -LE no-sanitizer
 
 step "ThreadSanitizer build"
 configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DARROWSONG_SANITIZE=thread -DARROWSONG_BUILD_BENCH=OFF
 cmake --build build/tsan -j "$jobs" --target tsan-tests
 step "tests (ThreadSanitizer)"
-ctest --test-dir build/tsan --timeout 600 -L tsan
+run_ctest build/tsan --timeout 600 -L tsan
 
 step "fuzz targets (clang, ASan + UBSan, ${fuzz_seconds}s each)"
 CC=clang CXX=clang++ configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -66,9 +80,11 @@ while read -r fuzzer; do
   echo "--- $name"
   "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" "${seeds[@]}" \
     >"build/fuzz/$name.log" 2>&1 || { tail -n 60 "build/fuzz/$name.log"; exit 1; }
-  grep -E '^stat::number_of_executed_units' "build/fuzz/$name.log" || true
+  grep -a -E '^stat::(number_of_executed_units|peak_rss_mb)' "build/fuzz/$name.log" || true
   fuzzed=$((fuzzed + 1))
+  passed=$((passed + 1))
 done < build/fuzz/fuzzers.txt
 echo "fuzz: ${fuzzed} targets ran clean"
 
 step "all passed"
+echo "tests: ${passed} passed, 0 failed"
