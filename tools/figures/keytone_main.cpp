@@ -77,12 +77,12 @@ void sendSpace(Display *dpy, Window w) {
 class Recorder {
   public:
     explicit Recorder(const char *source) {
-        pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kRate, 1};
+        pa_sample_spec format{PA_SAMPLE_FLOAT32LE, kRate, 1};
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(kFragment * sizeof(float));
         int error = 0;
-        pa_ = pa_simple_new(nullptr, "figures-keytone", PA_STREAM_RECORD, source, "monitor", &spec,
+        pa_ = pa_simple_new(nullptr, "figures-keytone", PA_STREAM_RECORD, source, "monitor", &format,
                             nullptr, &attr, &error);
         if (!pa_)
             std::fprintf(stderr, "figures-keytone: cannot record %s: %s\n", source,
