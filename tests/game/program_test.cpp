@@ -14,16 +14,7 @@
 
 namespace {
 
-std::string slurp(const std::string &path) {
-    std::string text;
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    char buf[4096];
-    for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<size_t>(n));
-    if (fd >= 0)
-        ::close(fd);
-    return text;
-}
+using testsupport::slurp;
 
 int runTool(const std::vector<std::string> &argv, const std::vector<std::string> &env) {
     const int quiet = ::open("/dev/null", O_WRONLY);

@@ -162,4 +162,15 @@ void removeTree(const std::string &dir) {
         FTW_DEPTH | FTW_PHYS);
 }
 
+std::string slurp(const std::string &path) {
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    char buf[4096];
+    for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<size_t>(n));
+    if (fd >= 0)
+        ::close(fd);
+    return text;
+}
+
 } // namespace testsupport

@@ -52,6 +52,9 @@ class PulseServer {
 
 // A fresh private folder under /tmp, mode 0700.
 std::string makePrivateDir(const char *tag);
+
+// The whole contents of a file; empty when it cannot be read.
+std::string slurp(const std::string &path);
 void removeTree(const std::string &dir);
 
 } // namespace testsupport

@@ -17,22 +17,13 @@
 
 namespace {
 
+using testsupport::slurp;
+
 struct GameRun {
     int status = -1;
     std::string out;
     std::string err;
 };
-
-std::string slurp(const std::string &path) {
-    std::string text;
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    char buf[4096];
-    for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<size_t>(n));
-    if (fd >= 0)
-        ::close(fd);
-    return text;
-}
 
 GameRun runGame(const std::vector<std::string> &env) {
     const std::string dir = testsupport::makePrivateDir("startup");
