@@ -28,7 +28,7 @@ class BlockEstimate {
 
     double track(_dywapitchtracker *tracker) {
         if (!estimated_) {
-            valid_ = _dywapitch_windowisvalid(samples_, first_, count_) != 0;
+            valid_ = _dywapitch_inputisvalid(samples_, first_, count_) != 0;
             if (valid_)
                 estimate_ = _dywapitch_computeWaveletPitch(samples_, first_, count_);
             estimated_ = true;

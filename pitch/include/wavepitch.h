@@ -30,9 +30,12 @@ int dywapitch_neededsamplecount(int minFreq);
 void dywapitch_inittracking(_dywapitchtracker *pitchtracker);
 
 /* The tracked pitch in Hz of samples[startsample ...], using the largest power
- * of two at or below samplecount, or 0.0 for no pitch. Bad input (a null
- * pointer, a count below 1, a negative start, NaN or infinite samples) gives
- * 0.0 and leaves the record usable. */
+ * of two at or below samplecount, or 0.0 for no pitch. A window with no pitch
+ * in it (silence, fewer than four samples, a count of 0, or any NaN or
+ * infinite sample) is a gap: while the record trusts its last pitch, that
+ * pitch is returned and the trust falls by one. A call outside the domain (a
+ * null record or sample pointer, a negative start or count) returns 0.0 and
+ * leaves the record as it was. */
 double dywapitch_computepitch(_dywapitchtracker *pitchtracker, const double *samples,
                               int startsample, int samplecount);
 

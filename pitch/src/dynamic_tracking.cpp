@@ -10,12 +10,6 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -96,35 +90,6 @@ bool isSane(const _dywapitchtracker *t) {
     return pitchOk && t->_confidence >= -1 && t->_confidence <= kMaxConfidence;
 }
 
-// v - v is +0.0 for every finite v and NaN for an infinity or NaN, so OR-ing
-// the bits of those differences leaves zero exactly when all are finite. The
-// test needs no branch per sample and runs two samples per SSE2 operation;
-// dywapitch_computepitch pays it on every call.
-bool allFinite(const double *samples, int count) {
-    int i = 0;
-    std::uint64_t bits = 0;
-#if defined(__SSE2__)
-    __m128d a = _mm_setzero_pd(), b = _mm_setzero_pd();
-    for (; i + 3 < count; i += 4) {
-        const __m128d x = _mm_loadu_pd(samples + i), y = _mm_loadu_pd(samples + i + 2);
-        a = _mm_or_pd(a, _mm_sub_pd(x, x));
-        b = _mm_or_pd(b, _mm_sub_pd(y, y));
-    }
-    double lanes[2];
-    _mm_storeu_pd(lanes, _mm_or_pd(a, b));
-    std::uint64_t lane[2];
-    std::memcpy(lane, lanes, sizeof lane);
-    bits = lane[0] | lane[1];
-#endif
-    for (; i < count; ++i) {
-        const double zero = samples[i] - samples[i];
-        std::uint64_t z;
-        std::memcpy(&z, &zero, sizeof z);
-        bits |= z;
-    }
-    return bits == 0;
-}
-
 } // namespace
 
 extern "C" {
@@ -136,10 +101,8 @@ void dywapitch_inittracking(_dywapitchtracker *pitchtracker) {
     pitchtracker->_confidence = -1;
 }
 
-int _dywapitch_windowisvalid(const double *samples, int startsample, int samplecount) {
-    if (samples == nullptr || startsample < 0 || samplecount < 1)
-        return 0;
-    return allFinite(samples + startsample, _floor_power2(samplecount)) ? 1 : 0;
+int _dywapitch_inputisvalid(const double *samples, int startsample, int samplecount) {
+    return samples != nullptr && startsample >= 0 && samplecount >= 0 ? 1 : 0;
 }
 
 double _dywapitch_dynamicprocess(_dywapitchtracker *pitchtracker, double pitch) {
@@ -159,7 +122,10 @@ double _dywapitch_dynamicprocess(_dywapitchtracker *pitchtracker, double pitch) 
 
 double dywapitch_computepitch(_dywapitchtracker *pitchtracker, const double *samples,
                               int startsample, int samplecount) {
-    if (pitchtracker == nullptr || !_dywapitch_windowisvalid(samples, startsample, samplecount))
+    // A window too short to hold a period, or one holding NaN or infinity, is
+    // estimated as no pitch and then tracked like any other gap: the history
+    // bridges it. Only a call outside the domain leaves the record alone.
+    if (pitchtracker == nullptr || !_dywapitch_inputisvalid(samples, startsample, samplecount))
         return 0.0;
     return _dywapitch_dynamicprocess(
         pitchtracker, _dywapitch_computeWaveletPitch(samples, startsample, samplecount));

@@ -16,15 +16,17 @@ extern "C" {
 #endif
 
 /* Estimator: the pitch in Hz of samples[startsample .. startsample + N), where
- * N is samplecount floored to a power of two, or 0.0 for none. Pure. */
+ * N is samplecount floored to a power of two, or 0.0 for none (also for fewer
+ * than four samples and for a window holding NaN or infinity). Pure. */
 double _dywapitch_computeWaveletPitch(const double *samples, int startsample, int samplecount);
 
-/* 1 when dywapitch_computepitch runs the two stages on this window; 0 when it
- * rejects it and returns 0.0 with the record untouched (a null pointer, a
- * count below 1, a negative start, a NaN or infinite sample among those the
- * estimator reads). Lets a caller that estimates once per block and tracks at
- * every frame reproduce dywapitch_computepitch exactly. */
-int _dywapitch_windowisvalid(const double *samples, int startsample, int samplecount);
+/* 1 when dywapitch_computepitch runs the two stages on this input; 0 when it
+ * refuses the call and returns 0.0 with the record untouched (a null sample
+ * pointer, a negative start or a negative count). Short and non-finite
+ * windows are valid input: the estimator gives them 0.0. Lets a caller that
+ * estimates once per block and tracks at every frame reproduce
+ * dywapitch_computepitch exactly. */
+int _dywapitch_inputisvalid(const double *samples, int startsample, int samplecount);
 
 /* Tracking stage: folds one estimate (0.0 for none) into the record and
  * returns the tracked pitch (0.0 for none). */

@@ -88,7 +88,7 @@ std::vector<double> randomBlock(std::mt19937 &rng, unsigned frames) {
         for (double &s : in)
             s = noise(rng);
         break;
-    case 2: // a broken sample: the window is rejected, the record untouched
+    case 2: // a broken sample: no estimate, a gap the history bridges
         in = testsignal::voice(freq(rng), frames);
         in[rng() % frames] = std::numeric_limits<double>::quiet_NaN();
         break;

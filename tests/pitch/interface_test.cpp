@@ -35,7 +35,7 @@ TEST(Interface, ComputePitchChainsEstimatorAndTracking) {
     EXPECT_GT(pitched, 40);
 }
 
-TEST(Interface, BadInputGivesNoPitchAndLeavesTheRecord) {
+TEST(Interface, InputOutsideTheDomainGivesNoPitchAndLeavesTheRecord) {
     auto x = signals::sine(440.0, 1024);
     _dywapitchtracker t;
     dywapitch_inittracking(&t);
@@ -48,22 +48,57 @@ TEST(Interface, BadInputGivesNoPitchAndLeavesTheRecord) {
         EXPECT_EQ(t._confidence, before._confidence) << what;
     };
     unchanged(dywapitch_computepitch(&t, nullptr, 0, 512), "null samples");
-    unchanged(dywapitch_computepitch(&t, x.data(), 0, 0), "zero count");
     unchanged(dywapitch_computepitch(&t, x.data(), 0, -512), "negative count");
     unchanged(dywapitch_computepitch(&t, x.data(), -1, 512), "negative start");
-    x[300] = std::numeric_limits<double>::quiet_NaN();
-    unchanged(dywapitch_computepitch(&t, x.data(), 0, 512), "NaN");
-    x[300] = -std::numeric_limits<double>::infinity();
-    unchanged(dywapitch_computepitch(&t, x.data(), 0, 700), "infinity");
     EXPECT_EQ(dywapitch_computepitch(nullptr, x.data(), 0, 512), 0.0);
     dywapitch_inittracking(nullptr);
+}
 
-    // Past the examined samples a bad value does not matter, and the record
-    // goes on working.
-    EXPECT_EQ(_dywapitch_windowisvalid(x.data(), 512, 256), 1);
-    EXPECT_EQ(_dywapitch_windowisvalid(x.data(), 0, 300), 1);
-    EXPECT_EQ(_dywapitch_windowisvalid(x.data(), 0, 512), 0);
-    EXPECT_GT(dywapitch_computepitch(&t, x.data(), 512, 512), 0.0);
+// A window with no pitch in it, whatever the reason, is a gap that the
+// history bridges: from (220, 3) each returns 220 and leaves (220, 2).
+TEST(Interface, ShortAndNonFiniteWindowsAreGapsTheHistoryBridges) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    auto withAt = [](double v) {
+        auto x = signals::sine(220.0, 1024);
+        x[300] = v;
+        return x;
+    };
+    const std::vector<double> sine = signals::sine(220.0, 1024), nanWindow = withAt(nan),
+                              infWindow = withAt(-inf);
+    struct Case {
+        const char *what;
+        const std::vector<double> *x;
+        int count;
+    } cases[] = {{"count 0", &sine, 0},         {"count 1", &sine, 1},
+                 {"count 3", &sine, 3},         {"NaN", &nanWindow, 512},
+                 {"infinity", &infWindow, 700}, {"NaN floored away", &nanWindow, 300}};
+    for (const Case &c : cases) {
+        _dywapitchtracker t{220.0, 3};
+        const double pitch = dywapitch_computepitch(&t, c.x->data(), 0, c.count);
+        if (c.count == 300) {
+            // The floored window (256 samples) never reaches the NaN: a pitch.
+            EXPECT_NEAR(signals::cents(pitch, 220.0), 0.0, 20.0) << c.what;
+            continue;
+        }
+        EXPECT_EQ(pitch, 220.0) << c.what;
+        EXPECT_EQ(t._lastPitch, 220.0) << c.what;
+        EXPECT_EQ(t._confidence, 2) << c.what;
+    }
+
+    // Run out of trust, the gaps end the pitch: 220, 220, then 0.0 and (-1, 0).
+    _dywapitchtracker t{220.0, 2};
+    EXPECT_EQ(dywapitch_computepitch(&t, nanWindow.data(), 0, 512), 220.0);
+    EXPECT_EQ(dywapitch_computepitch(&t, sine.data(), 0, 0), 0.0);
+    EXPECT_EQ(t._confidence, 0);
+    EXPECT_EQ(dywapitch_computepitch(&t, infWindow.data(), 0, 512), 0.0);
+    EXPECT_EQ(t._lastPitch, -1.0);
+    EXPECT_EQ(t._confidence, 0);
+    // A fresh record stays fresh through a gap.
+    dywapitch_inittracking(&t);
+    EXPECT_EQ(dywapitch_computepitch(&t, nanWindow.data(), 0, 512), 0.0);
+    EXPECT_EQ(t._lastPitch, -1.0);
+    EXPECT_EQ(t._confidence, -1);
 }
 
 TEST(Interface, UsableFromC) {
