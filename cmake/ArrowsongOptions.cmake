@@ -46,3 +46,13 @@ function(arrowsong_add_subfolders)
     endif()
   endforeach()
 endfunction()
+
+# A part that needs tools the machine lacks is left out of a build for
+# playing, with a note; the test command sets ARROWSONG_REQUIRE_ALL, where a
+# part left out would be a test silently not run.
+function(arrowsong_part_unavailable what hint)
+  if(ARROWSONG_REQUIRE_ALL)
+    message(FATAL_ERROR "${what} cannot be built: ${hint}")
+  endif()
+  message(STATUS "${what} off: ${hint}")
+endfunction()

@@ -23,12 +23,14 @@ export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 step() { printf '\n=== %s\n' "$*"; }
 
 # ctest with its output kept, so that the closing line can add up every pass.
+# A run that finds no test fails: a build that left its tests out must not
+# pass for one that ran them.
 passed=0
 run_ctest() { # build dir, ctest args...
   local dir=$1 log
   shift
   log=$dir.ctest.log
-  ctest --test-dir "$dir" "$@" 2>&1 | tee "$log"
+  ctest --test-dir "$dir" --no-tests=error "$@" 2>&1 | tee "$log"
   local status=${PIPESTATUS[0]}
   local count
   count=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
@@ -36,30 +38,63 @@ run_ctest() { # build dir, ctest args...
   return "$status"
 }
 
+# Every option a step relies on is given, whatever an earlier configure of
+# the same folder left in its cache (run.sh, say, on a machine that had no
+# test packages yet), and a tool missing for a test fails the configure.
 configure_and_build() { # dir, extra cmake args...
   local dir=$1; shift
-  cmake -S "$root" -B "$dir" -DARROWSONG_WERROR=ON "$@" >"$dir.configure.log" 2>&1 \
-    || { cat "$dir.configure.log"; return 1; }
+  cmake -S "$root" -B "$dir" -DARROWSONG_WERROR=ON -DARROWSONG_REQUIRE_ALL=ON "$@" \
+    >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+}
+
+# The labels a normal build must hold tests of; a build that lost one of
+# these groups fails here rather than passing with fewer tests.
+require_labels() { # build dir, labels...
+  local dir=$1 label found
+  shift
+  for label in "$@"; do
+    found=$(ctest --test-dir "$dir" -N -L "^$label\$" | sed -n 's/^Total Tests: //p')
+    if [ "${found:-0}" -eq 0 ]; then
+      echo "test: no '$label' tests in $dir" >&2
+      return 1
+    fi
+  done
 }
 
 mkdir -p build
 
+# On a fresh checkout, build/release is first configured the way run.sh
+# configures it on a machine without the test packages: tests and benchmarks
+# off. The normal build below must turn them on again, so every run of this
+# command checks that an earlier cache cannot shrink the suite.
+if [ ! -f build/release/CMakeCache.txt ]; then
+  step "build/release configured as run.sh does without the test packages"
+  cmake -S "$root" -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DARROWSONG_BUILD_TESTS=OFF -DARROWSONG_BUILD_BENCH=OFF >build/release.configure.log 2>&1 \
+    || { cat build/release.configure.log; exit 1; }
+fi
+
 step "normal build"
-configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DARROWSONG_BUILD_GAME=ON -DARROWSONG_BUILD_TESTS=ON -DARROWSONG_BUILD_BENCH=ON \
+  -DARROWSONG_BUILD_FUZZ=OFF -DARROWSONG_SANITIZE=
 cmake --build build/release -j "$jobs"
+require_labels build/release e2e figures install display tsan
 step "tests (normal build)"
 run_ctest build/release -j "$jobs" --timeout 600
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build"
 configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug \
-  -DARROWSONG_SANITIZE=address,undefined -DARROWSONG_BUILD_BENCH=OFF
+  -DARROWSONG_SANITIZE=address,undefined -DARROWSONG_BUILD_GAME=ON \
+  -DARROWSONG_BUILD_TESTS=ON -DARROWSONG_BUILD_BENCH=OFF -DARROWSONG_BUILD_FUZZ=OFF
 cmake --build build/asan -j "$jobs"
 step "tests (ASan + UBSan)"
 run_ctest build/asan -j "$jobs" --timeout 900 -LE no-sanitizer
 
 step "ThreadSanitizer build"
 configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DARROWSONG_SANITIZE=thread -DARROWSONG_BUILD_BENCH=OFF
+  -DARROWSONG_SANITIZE=thread -DARROWSONG_BUILD_GAME=ON \
+  -DARROWSONG_BUILD_TESTS=ON -DARROWSONG_BUILD_BENCH=OFF -DARROWSONG_BUILD_FUZZ=OFF
 cmake --build build/tsan -j "$jobs" --target tsan-tests
 step "tests (ThreadSanitizer)"
 run_ctest build/tsan --timeout 600 -L tsan

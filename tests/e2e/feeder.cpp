@@ -1,5 +1,5 @@
-// e2e_feeder: feeds a virtual microphone (the FIFO of a PulseAudio pipe
-// source) in real time with the signal named in a control file.
+// e2e_feeder: writes the signal named in a control file, in real time, to a
+// FIFO from which pacat plays it into the virtual microphone's null sink.
 //
 //   e2e_feeder FIFO CONTROL
 //
@@ -9,10 +9,11 @@
 //   voice HZ                   a sung-vowel-like signal: harmonics, vibrato,
 //                              breath noise, amplitude shimmer
 //   file PATH                  raw s16le mono 44100 Hz, looped
-// An unreadable or unknown line counts as silence. The pipe source stalls
+// An unreadable or unknown line counts as silence. The player would run dry
 // while nothing is written, so the feeder keeps writing silence too, a few
 // milliseconds ahead of real time; the pipe is shrunk so that a change of
-// signal reaches the reader within about 50 ms. Ends on SIGTERM or SIGINT.
+// signal reaches the player within a few tens of milliseconds. Ends on
+// SIGTERM or SIGINT.
 #include <fcntl.h>
 #include <signal.h>
 #include <time.h>

@@ -1,5 +1,5 @@
 # End-to-end harness: a private X server and a private PulseAudio server, a
-# virtual microphone fed in real time, the game under test, real key and mouse
+# virtual microphone played in real time, the game under test, real key and mouse
 # events and screenshots. Source it from a test script (bash):
 #
 #   source tests/e2e/harness.sh
@@ -32,6 +32,7 @@ E2E_FAILS=0
 E2E_PIDS_X=""
 E2E_PID_PULSE=""
 E2E_PID_FEEDER=""
+E2E_PID_PLAYER=""
 E2E_PID_GAME=""
 E2E_WID=""
 
@@ -111,9 +112,13 @@ e2e_pulse_env() {
   unset PULSE_SINK PULSE_SOURCE
 }
 
-# A null sink as the default output (its monitor records what the game plays)
-# and a pipe source as the default input, fed by e2e_feeder. The sink is
-# loaded first, so that it is device 0, and both get distinct descriptions.
+# A null sink as the default output (its monitor records what the game
+# plays), and a second null sink whose monitor is the default input: the
+# virtual microphone. e2e_feeder writes the sung signal in real time and pacat
+# plays it into that sink, so the microphone is timer-driven like real
+# hardware and the game hears a change within milliseconds. The speaker is
+# loaded first, so that it is device 0, and all devices get distinct
+# descriptions.
 e2e_start_audio() {
   e2e_pulse_env
   local fifo=$E2E_DIR/mic.fifo
@@ -121,17 +126,45 @@ e2e_start_audio() {
     --log-target="file:$E2E_DIR/pulse.log" \
     --load="module-native-protocol-unix" \
     --load="module-null-sink sink_name=e2e_out rate=44100 channels=1 sink_properties=device.description=E2E-Speaker" \
-    --load="module-pipe-source source_name=e2e_mic file=$fifo format=s16le rate=44100 channels=1 source_properties=device.description=E2E-Microphone" \
+    --load="module-null-sink sink_name=e2e_voice rate=44100 channels=1 sink_properties=device.description=E2E-Voice" \
     || e2e_abort "pulseaudio did not start (see $E2E_DIR/pulse.log)"
   e2e_wait_for 10 test -s "$E2E_DIR/xdg/pulse/pid" || e2e_abort "no pulseaudio pid file"
   E2E_PID_PULSE=$(cat "$E2E_DIR/xdg/pulse/pid")
   e2e_wait_for 10 timeout 5 pactl info || e2e_abort "pulseaudio does not answer"
-  timeout 10 pactl set-default-sink e2e_out && timeout 10 pactl set-default-source e2e_mic \
+  timeout 10 pactl set-default-sink e2e_out && timeout 10 pactl set-default-source e2e_voice.monitor \
     || e2e_abort "cannot set the default devices"
   e2e_signal silence
+  mkfifo "$fifo"
+  pacat --playback -d e2e_voice --raw --format=s16le --rate=44100 --channels=1 \
+    --latency-msec=20 "$fifo" 2>"$E2E_DIR/pacat.log" &
+  E2E_PID_PLAYER=$!
   "$(e2e_tool e2e_feeder)" "$fifo" "$E2E_DIR/signal" 2>"$E2E_DIR/feeder.log" &
   E2E_PID_FEEDER=$!
-  e2e_log "PulseAudio pid $E2E_PID_PULSE, microphone fed by pid $E2E_PID_FEEDER"
+  e2e_log "PulseAudio pid $E2E_PID_PULSE, microphone played by pid $E2E_PID_PLAYER, fed by pid $E2E_PID_FEEDER"
+}
+
+# True when a fifth of a second recorded from the default input is loud (a
+# peak above 0.05) or quiet (below 0.01), as asked.
+e2e_mic_is() { # loud|quiet
+  local raw=$E2E_DIR/mic-check.raw peak
+  timeout -s INT 0.2 parec -d @DEFAULT_SOURCE@ --raw --format=s16le --channels=1 --rate=44100 \
+    --latency-msec=10 >"$raw" 2>>"$E2E_DIR/parec.log"
+  [ -s "$raw" ] || return 1
+  peak=$("$(e2e_tool e2e_freqmeter)" "$raw" | awk '{ print $6 }')
+  if [ "$1" = loud ]; then
+    e2e_between "$peak" 0.05 1
+  else
+    e2e_between "$peak" 0 0.01
+  fi
+}
+
+# Waits until the microphone carries what e2e_signal last set: silence is
+# quiet, any other signal loud. Load can slow the path, so this polls
+# instead of trusting a fixed sleep.
+e2e_wait_mic() { # signal kind
+  local want=loud
+  [ "$1" = silence ] && want=quiet
+  e2e_wait_for 15 e2e_mic_is "$want" || e2e_abort "the microphone did not become $want"
 }
 
 e2e_stop_audio() {
@@ -142,7 +175,8 @@ e2e_stop_audio() {
 }
 
 # What the virtual microphone hears from now on: silence | tone HZ [AMP] |
-# voice HZ | file RAW (s16le mono 44100 Hz). Reaches the reader within ~50 ms.
+# voice HZ | file RAW (s16le mono 44100 Hz). Reaches the microphone within
+# ~50 ms on an idle machine; e2e_wait_mic tells when it has.
 e2e_signal() {
   printf '%s\n' "$*" >"$E2E_DIR/signal.new" && mv -f "$E2E_DIR/signal.new" "$E2E_DIR/signal"
 }
@@ -260,7 +294,7 @@ e2e_sing() { # button, seconds, signal...
   local before
   before=$(e2e_count_lines out '^Your frequency average: ')
   e2e_signal "$@"
-  sleep 0.3
+  e2e_wait_mic "$1"
   e2e_mouse down "$button"
   sleep "$hold"
   e2e_mouse up "$button"
@@ -401,6 +435,7 @@ e2e_cleanup() {
   e2e_reap "$E2E_PID_GAME" KILL
   e2e_reap "$E2E_PID_PAREC" TERM
   e2e_reap "$E2E_PID_FEEDER" TERM
+  e2e_reap "$E2E_PID_PLAYER" TERM
   e2e_stop_audio
   e2e_reap "$E2E_PIDS_X" TERM
   if [ "$status" -eq 0 ] && [ "${E2E_KEEP:-0}" != 1 ] && [ -z "${E2E_OUT:-}" ]; then

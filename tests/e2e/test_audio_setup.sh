@@ -32,7 +32,8 @@ e2e_expect "microphone level is the fed amplitude ($(value input_peak))" \
 played=$(e2e_freq_of "$E2E_DIR/monitor.raw")
 e2e_expect "the sink's monitor records the played 330 Hz ($played Hz)" e2e_near "$played" 330 1
 
-# A change of signal reaches the stream quickly: the pipe is kept short.
+# A change of signal reaches the stream quickly: the microphone is
+# timer-driven and the feeder's pipe is kept short.
 e2e_signal silence
 sleep 0.5
 timeout 30 "$E2E_PROBE" 330 2 >"$E2E_DIR/probe2.txt" 2>>"$E2E_DIR/probe.err"
