@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -161,6 +162,151 @@ TEST_F(Pitchtrack, UnreadableFilesFailClearly) {
     EXPECT_NE(r.err.find("fewer than one window"), std::string::npos) << r.err;
 }
 
+TEST_F(Pitchtrack, CsvHasThePlainTimesAndPitchesWithAConfidence) {
+    // A tone, a gap and the tone again: the confidence climbs, falls through
+    // the gap and climbs again.
+    auto take = signals::sine(247.0, 8192);
+    const auto gap = std::vector<double>(4096, 0.0);
+    take.insert(take.end(), gap.begin(), gap.end());
+    const auto again = signals::sine(247.0, 8192);
+    take.insert(take.end(), again.begin(), again.end());
+    const auto file = write("take.wav", take, 44100, 1);
+    const Outcome plain = run("--hop 256 '" + file + "'");
+    const Outcome csv = run("--csv --hop 256 '" + file + "'");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    const auto lines = parse(plain.out);
+    std::istringstream rows(csv.out);
+    std::string row;
+    ASSERT_TRUE(std::getline(rows, row));
+    EXPECT_EQ(row, "time,frequency,confidence");
+    static const std::regex format(R"(^(\d+\.\d{6}),(\d+\.\d{3}),([01]\.\d)$)");
+    std::size_t i = 0;
+    std::vector<double> confidence;
+    for (; std::getline(rows, row); ++i) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(row, m, format)) << "row '" << row << "'";
+        ASSERT_LT(i, lines.size());
+        // The same windows as the plain output, to the printed digit.
+        char plainRow[64];
+        std::snprintf(plainRow, sizeof plainRow, "%.6f,%.3f", lines[i].time, lines[i].hz);
+        EXPECT_EQ(std::string(m[1]) + "," + std::string(m[2]), plainRow);
+        confidence.push_back(std::stod(m[3]));
+    }
+    ASSERT_EQ(i, lines.size());
+    // Each tracked window raises the confidence by a fifth, up to 1.
+    EXPECT_DOUBLE_EQ(confidence[0], 0.2);
+    EXPECT_DOUBLE_EQ(confidence[1], 0.4);
+    EXPECT_DOUBLE_EQ(confidence[10], 1.0);
+    // In the gap it drains to 0, where no pitch is reported.
+    const std::size_t inGap = (8192 + 3000) / 256;
+    EXPECT_DOUBLE_EQ(confidence[inGap], 0.0);
+    EXPECT_EQ(lines[inGap].hz, 0.0);
+    EXPECT_DOUBLE_EQ(confidence.back(), 1.0);
+}
+
+// The four lines of a judgement.
+struct Judgement {
+    double goal = 0, average = 0, height = 99, cents = 0;
+};
+
+Judgement parseJudgement(const std::string &out) {
+    static const std::regex format("^Goal frequency: ([0-9.e+-]+)\n"
+                                   "Your frequency average: ([0-9.e+-]+)\n"
+                                   "landing height: (-?[0-9.]+)\n"
+                                   "cents: (-?[0-9]+\\.[0-9]|-inf)\n$");
+    std::smatch m;
+    Judgement j;
+    EXPECT_TRUE(std::regex_match(out, m, format)) << out;
+    if (!m.empty()) {
+        j = {std::stod(m[1]), std::stod(m[2]), std::stod(m[3]),
+             m[4] == "-inf" ? -INFINITY : std::stod(m[4])};
+    }
+    return j;
+}
+
+TEST_F(Pitchtrack, JudgeLandsEachBand) {
+    // Note 45 is A3, 220 Hz. The bands start 40, 60, 80 and 100 cents off the
+    // goal, and every take lies in the middle of its band. The judged average
+    // comes from one block's estimate, which on a pure tone errs by up to half
+    // a sample of the period: about 5 cents at these pitches.
+    const struct {
+        double cents;
+        double height;
+    } takes[] = {{0, 0.0},   {25, 0.0},   {-30, 0.0},   {50, 0.1},    {70, 0.25},  {90, 0.35},
+                 {150, 0.5}, {-50, -0.1}, {-70, -0.25}, {-90, -0.35}, {-300, -0.5}};
+    for (const auto &take : takes) {
+        const double hz = 220.0 * std::pow(2.0, take.cents / 1200.0);
+        const auto file = write("take.wav", signals::sine(hz, 44100), 44100, 1);
+        const Outcome r = run("--judge 45 '" + file + "'");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const Judgement j = parseJudgement(r.out);
+        EXPECT_EQ(j.goal, 220.0);
+        EXPECT_EQ(j.height, take.height) << take.cents << " cents: " << r.out;
+        EXPECT_NEAR(j.cents, take.cents, 6.0) << r.out;
+        // The printed cents are those between the printed average and the goal.
+        EXPECT_NEAR(j.cents, signals::cents(j.average, j.goal), 0.1) << r.out;
+    }
+}
+
+TEST_F(Pitchtrack, JudgeOfSilenceIsTheLowestBand) {
+    const auto file = write("silence.wav", std::vector<double>(22050, 0.0), 44100, 1);
+    const Outcome r = run("--judge 57 '" + file + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Judgement j = parseJudgement(r.out);
+    EXPECT_EQ(j.goal, 440.0);
+    EXPECT_EQ(j.average, 0.0);
+    EXPECT_EQ(j.height, -0.5);
+    EXPECT_EQ(j.cents, -INFINITY);
+}
+
+TEST_F(Pitchtrack, JudgeTakesNamesAndOtherFormats) {
+    // G3 is note 43, 196 Hz; F#4 is 54, 370 Hz; Bb3 is 46, 233.08 Hz; the
+    // take is at 48000 Hz in stereo with the tone on one channel only.
+    const struct {
+        const char *note;
+        double hz;
+    } notes[] = {{"G3", 195.998}, {"F#4", 369.994}, {"Bb3", 233.082}, {"c4", 261.626}};
+    for (const auto &n : notes) {
+        const auto left = signals::sine(n.hz * 44100.0 / 48000.0, 48000, 0.8);
+        std::vector<double> frames;
+        for (double v : left) {
+            frames.push_back(0.0);
+            frames.push_back(v);
+        }
+        const auto file = write("take.wav", frames, 48000, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        const Outcome r = run(std::string("--judge ") + n.note + " '" + file + "'");
+        ASSERT_EQ(r.status, 0) << n.note << ": " << r.err;
+        const Judgement j = parseJudgement(r.out);
+        EXPECT_NEAR(j.goal, n.hz, 0.001) << n.note;
+        EXPECT_EQ(j.height, 0.0) << n.note << ": " << r.out;
+        EXPECT_NEAR(j.cents, 0.0, 5.0) << n.note;
+    }
+}
+
+TEST_F(Pitchtrack, JudgeRefusesBadNotesAndShortTakes) {
+    const auto file = write("take.wav", signals::sine(220.0, 4096), 44100, 1);
+    for (const char *note :
+         {"128", "-1", "H3", "A", "C11", "Cb0", "A#", "4A", "57.5", "A3x", "F##4", "\"\""}) {
+        const Outcome r = run(std::string("--judge ") + note + " '" + file + "'");
+        EXPECT_EQ(r.status, 2) << note;
+        EXPECT_NE(r.err.find("needs a note"), std::string::npos) << note << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << note;
+    }
+    EXPECT_EQ(run("--judge 45").status, 2);
+    EXPECT_EQ(run("--judge 45 --window 1024 '" + file + "'").status, 2);
+    EXPECT_EQ(run("--judge 45 --csv '" + file + "'").status, 2);
+
+    const Outcome shortTake =
+        run("--judge 45 '" + write("s.wav", signals::sine(220.0, 500), 44100, 1) + "'");
+    EXPECT_EQ(shortTake.status, 1);
+    EXPECT_NE(shortTake.err.find("fewer than one block"), std::string::npos) << shortTake.err;
+    EXPECT_TRUE(shortTake.out.empty());
+    const Outcome missing = run("--judge 45 '" + path("missing.wav") + "'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("missing.wav"), std::string::npos);
+}
+
 TEST_F(Pitchtrack, BadOptionsAndHelp) {
     const auto file = write("tone.wav", signals::sine(330.0, 4096), 44100, 1);
     for (const char *args : {"--window 1000", "--window 2", "--window", "--hop 0", "--hop x",
@@ -177,6 +323,12 @@ TEST_F(Pitchtrack, BadOptionsAndHelp) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: pitchtrack"), std::string::npos);
     EXPECT_NE(help.out.find("--window N"), std::string::npos);
+    for (const char *mode : {"--csv", "--live", "--judge NOTE FILE", "--seconds S"})
+        EXPECT_NE(help.out.find(mode), std::string::npos) << mode;
+    EXPECT_EQ(run("--seconds 2 " + file).status, 2);
+    EXPECT_EQ(run("--live " + file).status, 2);
+    EXPECT_EQ(run("--live --seconds 0").status, 2);
+    EXPECT_EQ(run("--live --csv").status, 2);
 }
 
 } // namespace

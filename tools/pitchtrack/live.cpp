@@ -1,0 +1,284 @@
+// Live mode: the default input device, exactly as the game would open it,
+// tracked window by window.
+//
+// Two threads. The audio thread runs inputCallback, which only copies each
+// block into a preallocated ring and counts what did not fit: it never
+// allocates, locks, waits or prints. The main thread drains the ring, tracks
+// the windows and writes every line, warning and status redraw.
+#include "live_windows.h"
+#include "modes.h"
+#include "sample_ring.h"
+
+#include <RtAudio.h>
+
+#include <signal.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pitchtrack {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char kDeviceHint[] =
+    "pitchtrack: to listen to another device, make it the default input: with PulseAudio or "
+    "PipeWire, 'pactl list short sources' names them and 'pactl set-default-source NAME' "
+    "chooses one\n";
+
+// About 3 s at 44100 Hz: room for the main thread to fall far behind.
+constexpr std::size_t kRingSamples = 1u << 17;
+
+struct StreamShared {
+    SampleRing ring{kRingSamples};
+    std::atomic<unsigned long long> lost{0}; // samples that found the ring full
+};
+
+// Trouble the library reports while the stream runs, on whichever thread met
+// it. The first message goes into fixed storage, published by messageState.
+constexpr std::size_t kMessageCapacity = 512;
+char firstMessage[kMessageCapacity];
+std::atomic<int> messageState{0}; // 0 none, 1 being written, 2 ready
+std::atomic<bool> streamFailed{false};
+
+void onStreamError(RtAudioError::Type type, const std::string &message) {
+    int expected = 0;
+    if (messageState.compare_exchange_strong(expected, 1, std::memory_order_acquire)) {
+        const std::size_t length = std::min(message.size(), kMessageCapacity - 1);
+        std::memcpy(firstMessage, message.data(), length);
+        firstMessage[length] = '\0';
+        messageState.store(2, std::memory_order_release);
+    }
+    if (type != RtAudioError::WARNING)
+        streamFailed.store(true, std::memory_order_relaxed);
+}
+
+std::string streamMessage() {
+    return messageState.load(std::memory_order_acquire) == 2 ? firstMessage : "unknown error";
+}
+
+int inputCallback(void * /*output*/, void *input, unsigned int frames, double /*time*/,
+                  RtAudioStreamStatus /*status*/, void *user) {
+    auto &shared = *static_cast<StreamShared *>(user);
+    if (input != nullptr) {
+        const std::size_t stored = shared.ring.push(static_cast<const double *>(input), frames);
+        if (stored < frames)
+            shared.lost.fetch_add(frames - stored, std::memory_order_relaxed);
+    }
+    return 0;
+}
+
+volatile std::sig_atomic_t interrupted = 0;
+void onInterrupt(int) {
+    interrupted = 1;
+}
+
+void catchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void pause(long milliseconds) {
+    timespec t{0, milliseconds * 1000000L};
+    nanosleep(&t, nullptr);
+}
+
+// Standard output and what is written to it: plain lines, or on a terminal
+// one status line redrawn in place, about ten times a second.
+class Display {
+  public:
+    Display() : terminal_(isatty(STDOUT_FILENO) == 1) {}
+
+    void show(const WindowResult &r) {
+        if (!terminal_) {
+            std::printf("%s\n", plainLine(r).c_str());
+            return;
+        }
+        latest_ = r;
+        pending_ = true;
+    }
+
+    // Writes what has come since the last call.
+    void flush() {
+        if (terminal_ && pending_ && Clock::now() - lastDraw_ >= std::chrono::milliseconds(100)) {
+            std::printf("\r%s\033[K", statusLine(latest_).c_str());
+            lastDraw_ = Clock::now();
+            pending_ = false;
+        }
+        std::fflush(stdout);
+    }
+
+    // A warning on standard error, on a line of its own.
+    void warn(const char *text) {
+        if (terminal_) {
+            std::fputs("\r\033[K", stdout);
+            std::fflush(stdout);
+            lastDraw_ = Clock::time_point{}; // redraw at once
+            pending_ = true;
+        }
+        std::fputs(text, stderr);
+    }
+
+    void finish() {
+        if (terminal_)
+            std::fputs("\n", stdout);
+        std::fflush(stdout);
+    }
+
+  private:
+    bool terminal_;
+    bool pending_ = false;
+    WindowResult latest_;
+    Clock::time_point lastDraw_{};
+};
+
+const char kSilenceWarning[] = "pitchtrack: no signal from the input device\n";
+const char kClippingWarning[] =
+    "pitchtrack: the input is clipping (samples at full scale): turn the microphone's input "
+    "level down, or sing further from it\n";
+
+// Opens and starts the input stream. On failure prints why and returns false.
+bool startInput(RtAudio &audio, StreamShared &shared) {
+    const std::string api = RtAudio::getApiDisplayName(audio.getCurrentApi());
+    if (audio.getDeviceCount() < 1) {
+        std::fprintf(stderr,
+                     "pitchtrack: no audio device found through %s; is an audio "
+                     "server running?\n",
+                     api.c_str());
+        return false;
+    }
+    const unsigned device = audio.getDefaultInputDevice();
+    const RtAudio::DeviceInfo info = audio.getDeviceInfo(device);
+    if (info.inputChannels < 1) {
+        std::fprintf(stderr, "pitchtrack: no audio input device found through %s\n", api.c_str());
+        std::fputs(kDeviceHint, stderr);
+        return false;
+    }
+    std::fprintf(stderr, "pitchtrack: listening to \"%s\" through %s, mono at 44100 Hz\n",
+                 info.name.c_str(), api.c_str());
+    std::fputs(kDeviceHint, stderr);
+
+    RtAudio::StreamParameters input;
+    input.deviceId = device;
+    input.nChannels = 1;
+    input.firstChannel = 0;
+    RtAudio::StreamOptions options;
+    unsigned frames = 512; // the game's block size
+    audio.openStream(nullptr, &input, RTAUDIO_FLOAT64, 44100, &frames, &inputCallback, &shared,
+                     &options, &onStreamError);
+    audio.startStream();
+    // Once open, the library reports a failure to start through the error
+    // callback instead of throwing it.
+    if (streamFailed.load(std::memory_order_relaxed)) {
+        std::fprintf(stderr, "pitchtrack: cannot start the input stream: %s\n",
+                     streamMessage().c_str());
+        return false;
+    }
+    return true;
+}
+
+// Drains the ring until the time is up, an interrupt or a failed stream.
+// Returns the exit status.
+int monitor(const Options &o, StreamShared &shared) {
+    WindowFeed feed(o.window, o.hop);
+    SignalWatch watch(o.window);
+    Display display;
+    std::vector<double> chunk(shared.ring.capacity());
+    const long long limit = o.seconds > 0.0 ? static_cast<long long>(o.seconds * 44100.0) : -1;
+    const Clock::time_point begin = Clock::now();
+    Clock::time_point lastSamples = begin;
+    bool starved = false, lossReported = false;
+    int status = 0;
+    while (!interrupted) {
+        const std::size_t n = shared.ring.pop(chunk.data(), chunk.size());
+        const Clock::time_point now = Clock::now();
+        if (n > 0) {
+            feed.append(chunk.data(), n);
+            lastSamples = now;
+            starved = false;
+        } else if (!starved && now - lastSamples >= std::chrono::seconds(2)) {
+            // The device delivers nothing at all: to the singer that is the
+            // same trouble as a silent microphone.
+            display.warn(kSilenceWarning);
+            std::fputs(kDeviceHint, stderr);
+            starved = true;
+        }
+        bool done = false;
+        WindowResult r;
+        while (!done && (limit < 0 || feed.nextStart() + o.window <= limit) && feed.next(r)) {
+            display.show(r);
+            const SignalWatch::Warnings w = watch.look(r);
+            if (w.silent) {
+                display.warn(kSilenceWarning);
+                std::fputs(kDeviceHint, stderr);
+            }
+            if (w.clipping)
+                display.warn(kClippingWarning);
+        }
+        display.flush();
+        if (limit >= 0 && feed.nextStart() + o.window > limit)
+            break;
+        if (!lossReported && shared.lost.load(std::memory_order_relaxed) > 0) {
+            display.warn("pitchtrack: samples were lost: the output is read too slowly\n");
+            lossReported = true;
+        }
+        if (streamFailed.load(std::memory_order_relaxed)) {
+            display.warn("");
+            std::fprintf(stderr, "pitchtrack: the input stream has stopped: %s\n",
+                         streamMessage().c_str());
+            status = 1;
+            break;
+        }
+        // A stalled device must not keep a timed run going for ever.
+        if (limit >= 0 && now - begin > std::chrono::duration<double>(o.seconds + 2.0))
+            break;
+        if (n == 0)
+            pause(5);
+    }
+    display.finish();
+    return status;
+}
+
+} // namespace
+
+int listenLive(const Options &o) {
+    catchInterrupts();
+    auto shared = std::make_unique<StreamShared>();
+    RtAudio *audio = nullptr;
+    int status = 1;
+    try {
+        audio = new RtAudio();
+        if (startInput(*audio, *shared))
+            status = monitor(o, *shared);
+    } catch (const RtAudioError &error) {
+        std::fprintf(stderr, "pitchtrack: cannot open the input stream: %s\n",
+                     error.getMessage().c_str());
+        status = 1;
+    }
+    if (audio != nullptr) {
+        try {
+            if (audio->isStreamRunning())
+                audio->stopStream();
+            if (audio->isStreamOpen())
+                audio->closeStream();
+        } catch (const RtAudioError &error) {
+            std::fprintf(stderr, "pitchtrack: %s\n", error.getMessage().c_str());
+        }
+        delete audio;
+    }
+    return status;
+}
+
+} // namespace pitchtrack
