@@ -22,7 +22,8 @@ root_dir=$PWD
 scripts/install-deps.sh --package
 
 if [ $# -eq 0 ]; then
-  mapfile -t debs < <(scripts/package.sh)
+  packages=$(scripts/package.sh)
+  mapfile -t debs <<<"$packages"
 else
   debs=("$@")
 fi

@@ -10,6 +10,8 @@
 #   arrowsong_<version>_<arch>.deb         the game and pitchtrack
 #   libwavepitch-dev_<version>_<arch>.deb  the wavepitch static library
 # Their dependencies are computed from the binaries by dpkg-shlibdeps.
+# Standard output is the packages' paths, one a line; progress goes to
+# standard error.
 # Install them with: sudo apt install ./build/package/*.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +19,7 @@ root=$PWD
 out=${1:-$root/build/package}
 build=${2:-$root/build/package-build}
 
-scripts/install-deps.sh --package
+scripts/install-deps.sh --package >&2
 
 # Debian's compiler and linker flags: optimisation, debugging information
 # (stripped on install), and every hardening feature.
@@ -34,7 +36,8 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_P
   >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 jobs=$(nproc)
 [ "$jobs" -gt 2 ] && jobs=2
-cmake --build "$build" -j "$jobs" --target Arrowsong pitchtrack wavepitch manpages debian-changelog
+# Progress on standard error: standard output is the list of packages.
+cmake --build "$build" -j "$jobs" --target Arrowsong pitchtrack wavepitch manpages debian-changelog >&2
 
 rm -rf "$build/packages"
 (cd "$build" && cpack --config CPackConfig.cmake >cpack.log 2>&1) \
