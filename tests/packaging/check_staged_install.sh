@@ -50,7 +50,7 @@ MANWIDTH=200 man -l "$stage/share/man/man3/wavepitch.3.gz" 2>/dev/null | awk '
   on { line = substr($0, indent + 1); print line; if (line == "}") exit }' >"$work/example.c"
 grep -q dywapitch_computepitch "$work/example.c" || fail "no example found in wavepitch(3)"
 # shellcheck disable=SC2046 # pkg-config's output is a list of words
-cc -Wall -Wextra -Werror -o "$work/example" "$work/example.c" \
+cc -std=c99 -Wall -Wextra -Werror -o "$work/example" "$work/example.c" \
   $(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs wavepitch) -lm
 "$work/example" >"$work/example.out"
 awk '{ hz = $3 } END { if (hz < 219 || hz > 221) exit 1 }' "$work/example.out" \
