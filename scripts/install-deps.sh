@@ -6,6 +6,7 @@
 #   scripts/install-deps.sh           build and run the game
 #   scripts/install-deps.sh --test    also the test, benchmark and harness tools
 #   scripts/install-deps.sh --figures also what regenerates the published figures
+#   scripts/install-deps.sh --package also what builds and checks the Debian packages
 set -euo pipefail
 
 runtime=(
@@ -21,12 +22,16 @@ testing=(
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
 )
+packaging=(
+  dpkg-dev lintian desktop-file-utils appstream groff-base man-db debootstrap
+)
 
 want=("${runtime[@]}")
 for arg in "$@"; do
   case "$arg" in
-    --test) want+=("${testing[@]}") ;;
-    --figures) want+=("${testing[@]}" "${figures[@]}") ;;
+    --test) want+=("${testing[@]}" "${packaging[@]}") ;;
+    --figures) want+=("${testing[@]}" "${packaging[@]}" "${figures[@]}") ;;
+    --package) want+=("${packaging[@]}") ;;
     *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
   esac
 done
