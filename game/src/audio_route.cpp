@@ -165,8 +165,8 @@ OpenedRoute openOnDefaults(std::unique_ptr<RtAudio> first, StreamDirections need
                                       lostDirections(found, needed) +
                                       " (devices sharing a description)");
                     // The server's own route to its defaults comes next.
-                    auto alsa = std::find(order.begin() + step + 1, order.end(),
-                                          RtAudio::LINUX_ALSA);
+                    auto alsa =
+                        std::find(order.begin() + step + 1, order.end(), RtAudio::LINUX_ALSA);
                     if (alsa != order.end())
                         std::rotate(order.begin() + step + 1, alsa, alsa + 1);
                     continue;
@@ -189,8 +189,8 @@ OpenedRoute openOnDefaults(std::unique_ptr<RtAudio> first, StreamDirections need
                  options);
         } catch (const RtAudioError &error) {
             result.failures.push_back(error);
-            reasons.push_back(apiName(api) + " could not open the stream: " +
-                              oneLine(error.getMessage()));
+            reasons.push_back(apiName(api) +
+                              " could not open the stream: " + oneLine(error.getMessage()));
             continue;
         }
         result.opened = true;
