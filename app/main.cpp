@@ -19,7 +19,7 @@ int main(int argc, char *argv[]) {
     initGfx();
     // Without a running stream there is no game to play: the library's
     // message has been printed, and the failure is reported as one.
-    if (!startAudioStream(*audio)) {
+    if (!startAudioOnDefaults(audio)) {
         closeAudio(audio);
         return 1;
     }

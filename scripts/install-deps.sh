@@ -11,13 +11,16 @@ set -euo pipefail
 
 runtime=(
   build-essential cmake pkg-config
-  librtaudio-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
+  librtaudio-dev libasound2-dev libasound2-plugins freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   libsndfile1-dev libsamplerate0-dev libstb-dev
   pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
 )
 testing=(
   libgtest-dev libgmock-dev libbenchmark-dev libaubio-dev
   clang libclang-rt-14-dev sox procps
+  # PipeWire beside PulseAudio, and a JACK server, for the end-to-end
+  # cases. Never pipewire-audio-client-libraries: it removes pulseaudio.
+  pipewire pipewire-pulse wireplumber dbus-daemon jackd2 libjack-jackd2-dev
 )
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
@@ -54,5 +57,8 @@ else
 fi
 
 echo "install-deps: installing ${missing[*]}"
+# jackd2 asks whether to allow real-time priorities; the answer changes
+# nothing the tests need.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | "${as_root[@]}" debconf-set-selections
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

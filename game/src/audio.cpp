@@ -4,10 +4,14 @@
 #include <atomic>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <string>
 
 #include <RtAudio.h>
 
 #include "audio_block.h"
+#include "game/audio_route.h"
+#include "game/state.h"
 
 namespace {
 
@@ -90,20 +94,51 @@ bool hasAudioDevice(RtAudio &audio) {
     return audio.getDeviceCount() >= 1;
 }
 
-bool startAudioStream(RtAudio &audio) {
-    audio.showWarnings(true);
-    RtAudio::StreamParameters input;
-    input.deviceId = audio.getDefaultInputDevice();
-    input.nChannels = 1;
-    input.firstChannel = 0;
-    RtAudio::StreamParameters output;
-    output.deviceId = audio.getDefaultOutputDevice();
-    output.nChannels = 1;
-    output.firstChannel = 0;
-    RtAudio::StreamOptions options;
+namespace {
+
+// Main thread, while no stream runs: forgets what an earlier attempt to
+// open a stream reported.
+void clearAudioTrouble() {
+    message_state.store(0, std::memory_order_relaxed);
+    stream_errors.store(0, std::memory_order_relaxed);
+    stream_failed.store(false, std::memory_order_relaxed);
+}
+
+// The library's warning while the stream was opened (ALSA, for one, says
+// when it cannot link input and output), printed with the start-up lines.
+// Main thread only.
+std::string open_warning;
+
+// Opens the game's stream on the given devices: 64-bit floats at 44100 Hz,
+// 512 frames asked for. A warning while opening is kept in open_warning, so
+// that the first trouble of the running stream still has its slot. A fatal error
+// the library reports through the error callback instead of throwing is
+// thrown here.
+void openGameStream(RtAudio &audio, RtAudio::StreamParameters *output,
+                    RtAudio::StreamParameters *input, RtAudio::StreamOptions &options) {
+    clearAudioTrouble();
+    open_warning.clear();
+    bufferSize = kPitchFrames;
+    audio.openStream(output, input, RTAUDIO_FLOAT64, 44100, &bufferSize, &audioCallback, nullptr,
+                     &options, &audioErrorCallback);
+    const bool failed = stream_failed.load(std::memory_order_relaxed);
+    if (message_state.load(std::memory_order_acquire) == 2) {
+        if (failed) {
+            const std::string message = first_message;
+            audio.closeStream();
+            throw RtAudioError(message);
+        }
+        open_warning = first_message;
+    }
+    clearAudioTrouble();
+}
+
+// The rest of the start-up on an open stream: the granted block size, the
+// start, the tracker and the latency.
+bool runOpenedStream(RtAudio &audio) {
+    if (!open_warning.empty())
+        std::cerr << '\n' << open_warning << "\n" << std::endl;
     try {
-        audio.openStream(&output, &input, RTAUDIO_FLOAT64, 44100, &bufferSize, &audioCallback,
-                         nullptr, &options, &audioErrorCallback);
         std::cerr << "Buffer size defined by RtAudio: " << bufferSize << std::endl;
         audio.startStream();
         // The stream already runs, but the callback touches the record only
@@ -122,6 +157,45 @@ bool startAudioStream(RtAudio &audio) {
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool startAudioStream(RtAudio &audio) {
+    audio.showWarnings(true);
+    RtAudio::StreamParameters input;
+    input.deviceId = audio.getDefaultInputDevice();
+    input.nChannels = 1;
+    input.firstChannel = 0;
+    RtAudio::StreamParameters output;
+    output.deviceId = audio.getDefaultOutputDevice();
+    output.nChannels = 1;
+    output.firstChannel = 0;
+    RtAudio::StreamOptions options;
+    try {
+        openGameStream(audio, &output, &input, options);
+    } catch (const RtAudioError &error) {
+        error.printMessage();
+        return false;
+    }
+    return runOpenedStream(audio);
+}
+
+bool startAudioOnDefaults(RtAudio *&audio) {
+    audio->showWarnings(true);
+    arrowsong::OpenedRoute route =
+        arrowsong::openOnDefaults(std::unique_ptr<RtAudio>(audio), {}, &openGameStream);
+    audio = route.audio.release();
+    if (!route.opened) {
+        for (const RtAudioError &failure : route.failures)
+            failure.printMessage();
+        if (route.defaultsLost)
+            std::cerr << arrowsong::kSharedDescriptionMessage << std::endl;
+        return false;
+    }
+    if (!route.note.empty())
+        std::cerr << route.note << std::endl;
+    return runOpenedStream(*audio);
 }
 
 void reportAudioTrouble() {

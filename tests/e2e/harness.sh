@@ -1,5 +1,6 @@
-# End-to-end harness: a private X server and a private PulseAudio server, a
-# virtual microphone played in real time, the game under test, real key and mouse
+# End-to-end harness: a private X server and a private audio server
+# (PulseAudio, or PipeWire with its PulseAudio server), a virtual microphone
+# played in real time, the game under test, real key and mouse
 # events and screenshots. Source it from a test script (bash):
 #
 #   source tests/e2e/harness.sh
@@ -18,6 +19,8 @@
 #   E2E_TOOLS   folder of the helpers e2e_feeder, e2e_freqmeter, e2e_scene
 #   E2E_OUT     folder for run folders (default: a fresh one under /tmp)
 #   E2E_KEEP=1  keep the run folder even when every check passed
+#   E2E_SERVER  the audio server: pulseaudio (default) or pipewire, which runs
+#               PipeWire, WirePlumber and pipewire-pulse on a private D-Bus
 #
 # Everything started here is stopped by the EXIT trap, by pid, even when a
 # test fails or is interrupted. Every wait is bounded, and so is every X and
@@ -34,7 +37,12 @@ E2E_PID_PULSE=""
 E2E_PID_FEEDER=""
 E2E_PID_PLAYER=""
 E2E_PID_GAME=""
+E2E_PIDS_PIPEWIRE="" # newest first
+E2E_PID_JACK=""
 E2E_WID=""
+E2E_SERVER=${E2E_SERVER:-pulseaudio}
+# The speaker the game plays on, recorded through its monitor.
+E2E_SPEAKER=e2e_out
 
 e2e_log() { printf '[e2e %s] %s\n' "$E2E_NAME" "$*" >&2; }
 
@@ -54,6 +62,11 @@ e2e_abort() {
 
 e2e_begin() {
   E2E_NAME=$1
+  case "$E2E_SERVER" in
+    pulseaudio) ;;
+    pipewire) E2E_NAME=$1-pipewire ;;
+    *) E2E_NAME=$1; e2e_abort "E2E_SERVER is pulseaudio or pipewire, not $E2E_SERVER" ;;
+  esac
   local base=${E2E_OUT:-}
   if [ -z "$base" ]; then
     base=$(mktemp -d /tmp/arrowsong-e2e.XXXXXX)
@@ -106,10 +119,16 @@ e2e_start_x() {
 e2e_pulse_env() {
   export XDG_RUNTIME_DIR=$E2E_DIR/xdg
   export HOME=$E2E_DIR/home
+  export XDG_CONFIG_HOME=$E2E_DIR/home/.config
+  export XDG_STATE_HOME=$E2E_DIR/home/.local/state
   export PULSE_RUNTIME_PATH=$E2E_DIR/xdg/pulse
   export PULSE_STATE_PATH=$E2E_DIR/home/pulse-state
   export PULSE_SERVER=unix:$E2E_DIR/xdg/pulse/native
-  unset PULSE_SINK PULSE_SOURCE
+  # A JACK server only where a case starts one (e2e_start_jack), and never
+  # one started on demand by a client.
+  export JACK_DEFAULT_SERVER=arrowsong-e2e-$$
+  export JACK_NO_START_SERVER=1
+  unset PULSE_SINK PULSE_SOURCE PIPEWIRE_RUNTIME_DIR PIPEWIRE_REMOTE DBUS_SESSION_BUS_ADDRESS
 }
 
 # A null sink as the default output (its monitor records what the game
@@ -118,21 +137,25 @@ e2e_pulse_env() {
 # plays it into that sink, so the microphone is timer-driven like real
 # hardware and the game hears a change within milliseconds. The speaker is
 # loaded first, so that it is device 0, and all devices get distinct
-# descriptions.
+# descriptions (on PipeWire a sink's monitor shares its sink's).
+E2E_SINK_ARGS="rate=44100 channels=1 sink_properties=device.description"
 e2e_start_audio() {
   e2e_pulse_env
   local fifo=$E2E_DIR/mic.fifo
-  timeout 20 pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --disable-shm=yes \
-    --log-target="file:$E2E_DIR/pulse.log" \
-    --load="module-native-protocol-unix" \
-    --load="module-null-sink sink_name=e2e_out rate=44100 channels=1 sink_properties=device.description=E2E-Speaker" \
-    --load="module-null-sink sink_name=e2e_voice rate=44100 channels=1 sink_properties=device.description=E2E-Voice" \
-    || e2e_abort "pulseaudio did not start (see $E2E_DIR/pulse.log)"
-  e2e_wait_for 10 test -s "$E2E_DIR/xdg/pulse/pid" || e2e_abort "no pulseaudio pid file"
-  E2E_PID_PULSE=$(cat "$E2E_DIR/xdg/pulse/pid")
-  e2e_wait_for 10 timeout 5 pactl info || e2e_abort "pulseaudio does not answer"
-  timeout 10 pactl set-default-sink e2e_out && timeout 10 pactl set-default-source e2e_voice.monitor \
-    || e2e_abort "cannot set the default devices"
+  if [ "$E2E_SERVER" = pipewire ]; then
+    e2e_start_pipewire
+  else
+    timeout 20 pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --disable-shm=yes \
+      --log-target="file:$E2E_DIR/pulse.log" \
+      --load="module-native-protocol-unix" \
+      --load="module-null-sink sink_name=e2e_out $E2E_SINK_ARGS=E2E-Speaker" \
+      --load="module-null-sink sink_name=e2e_voice $E2E_SINK_ARGS=E2E-Voice" \
+      || e2e_abort "pulseaudio did not start (see $E2E_DIR/pulse.log)"
+    e2e_wait_for 10 test -s "$E2E_DIR/xdg/pulse/pid" || e2e_abort "no pulseaudio pid file"
+    E2E_PID_PULSE=$(cat "$E2E_DIR/xdg/pulse/pid")
+    e2e_wait_for 10 timeout 5 pactl info || e2e_abort "pulseaudio does not answer"
+  fi
+  e2e_set_defaults e2e_out e2e_voice.monitor
   e2e_signal silence
   mkfifo "$fifo"
   pacat --playback -d e2e_voice --raw --format=s16le --rate=44100 --channels=1 \
@@ -140,7 +163,95 @@ e2e_start_audio() {
   E2E_PID_PLAYER=$!
   "$(e2e_tool e2e_feeder)" "$fifo" "$E2E_DIR/signal" 2>"$E2E_DIR/feeder.log" &
   E2E_PID_FEEDER=$!
-  e2e_log "PulseAudio pid $E2E_PID_PULSE, microphone played by pid $E2E_PID_PLAYER, fed by pid $E2E_PID_FEEDER"
+  e2e_log "$E2E_SERVER: PulseAudio pid $E2E_PID_PULSE, microphone played by pid $E2E_PID_PLAYER, fed by pid $E2E_PID_FEEDER"
+}
+
+e2e_set_defaults() { # sink, source
+  timeout 10 pactl set-default-sink "$1" && timeout 10 pactl set-default-source "$2" \
+    || e2e_abort "cannot set the default devices"
+  e2e_wait_for 10 e2e_defaults_are "$1" "$2" || e2e_abort "the server did not take $1 and $2 as its defaults"
+  E2E_SPEAKER=$1
+}
+e2e_defaults_are() {
+  local info
+  info=$(timeout 5 pactl info) || return 1
+  grep -qx "Default Sink: $1" <<<"$info" && grep -qx "Default Source: $2" <<<"$info"
+}
+
+# Loads a server module through the PulseAudio protocol, as a user would.
+e2e_load() { # module args...
+  timeout 10 pactl load-module "$@" >/dev/null || e2e_abort "cannot load $*"
+}
+
+# PipeWire as desktops run it: the daemon, the WirePlumber session manager
+# and pipewire-pulse, on a D-Bus session bus of their own, with the harness's
+# null sinks created through the PulseAudio protocol. E2E_PID_PULSE is the
+# PulseAudio server, as elsewhere.
+e2e_start_pipewire() {
+  local tool
+  for tool in dbus-daemon pipewire wireplumber pipewire-pulse; do
+    command -v "$tool" >/dev/null || e2e_abort "$tool not found (scripts/install-deps.sh --test installs it)"
+  done
+  # The graph runs at the game's rate. At PipeWire's usual 48000 Hz the
+  # rounds are judged just as well, but what a null sink's monitor records
+  # comes out up to 3% sharp (pacat into the sink and parec from its monitor
+  # show it without the game), which would blur every check of a played tone.
+  mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
+  printf 'context.properties = {\n  default.clock.rate = 44100\n}\n' \
+    >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/rate.conf"
+  local bus=$E2E_DIR/xdg/bus
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$bus" >"$E2E_DIR/dbus.log" 2>&1 &
+  E2E_PIDS_PIPEWIRE=$!
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=$bus
+  e2e_wait_for 10 test -S "$bus" || e2e_abort "no D-Bus session bus (see $E2E_DIR/dbus.log)"
+  pipewire >"$E2E_DIR/pipewire.log" 2>&1 &
+  E2E_PIDS_PIPEWIRE="$! $E2E_PIDS_PIPEWIRE"
+  e2e_wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || e2e_abort "pipewire did not start (see $E2E_DIR/pipewire.log)"
+  wireplumber >"$E2E_DIR/wireplumber.log" 2>&1 &
+  E2E_PIDS_PIPEWIRE="$! $E2E_PIDS_PIPEWIRE"
+  mkdir -p "$PULSE_RUNTIME_PATH"
+  pipewire-pulse >"$E2E_DIR/pipewire-pulse.log" 2>&1 &
+  E2E_PID_PULSE=$!
+  e2e_wait_for 10 timeout 5 pactl info || e2e_abort "pipewire-pulse does not answer"
+  e2e_load module-null-sink sink_name=e2e_out "$E2E_SINK_ARGS=E2E-Speaker"
+  e2e_load module-null-sink sink_name=e2e_voice "$E2E_SINK_ARGS=E2E-Voice"
+  e2e_wait_for 10 bash -c "timeout 5 pactl list short sources | grep -q e2e_voice.monitor" \
+    || e2e_abort "the null sinks did not appear"
+}
+
+# The set-up that laptops and PipeWire give: a microphone described
+# "Built-in" (a remap of the virtual microphone) and an output described
+# "Built-in" whose monitor carries the same description (PipeWire does that
+# by itself; on PulseAudio a remap of the monitor stands in for it). Both are
+# made the defaults, in the order that hides the microphone from a device
+# list of one entry per description.
+e2e_shared_description() {
+  e2e_load module-remap-source source_name=e2e_builtin_mic master=e2e_voice.monitor \
+    channels=1 source_properties=device.description=Built-in
+  e2e_load module-null-sink sink_name=e2e_builtin_out "$E2E_SINK_ARGS=Built-in"
+  if [ "$E2E_SERVER" = pulseaudio ]; then
+    e2e_load module-remap-source source_name=e2e_builtin_out_monitor master=e2e_builtin_out.monitor \
+      channels=1 source_properties=device.description=Built-in
+  fi
+  e2e_set_defaults e2e_builtin_out e2e_builtin_mic
+}
+
+# A JACK server with its dummy driver beside the audio server, at the given
+# rate and period, under the harness's private server name.
+e2e_start_jack() { # rate, period
+  command -v jackd >/dev/null || e2e_abort "jackd not found (scripts/install-deps.sh --test installs jackd2)"
+  jackd --no-realtime --name "$JACK_DEFAULT_SERVER" -d dummy -r "$1" -p "$2" \
+    >"$E2E_DIR/jackd.log" 2>&1 &
+  E2E_PID_JACK=$!
+  e2e_wait_for 10 grep -q 'JACK server starting' "$E2E_DIR/jackd.log" || e2e_abort "jackd did not start (see $E2E_DIR/jackd.log)"
+  e2e_wait_for 10 bash -c "JACK_NO_START_SERVER=1 timeout 5 jack_lsp -s '$JACK_DEFAULT_SERVER' | grep -q system:playback_1" \
+    || e2e_abort "jackd does not answer (see $E2E_DIR/jackd.log)"
+  e2e_log "jackd pid $E2E_PID_JACK at $1 Hz, $2-frame periods"
+}
+
+e2e_stop_jack() {
+  e2e_reap "$E2E_PID_JACK" TERM
+  E2E_PID_JACK=""
 }
 
 # True when a fifth of a second recorded from the default input is loud (a
@@ -168,10 +279,16 @@ e2e_wait_mic() { # signal kind
 }
 
 e2e_stop_audio() {
-  [ -n "$E2E_PID_PULSE" ] || return 0
-  kill "$E2E_PID_PULSE" 2>/dev/null
-  e2e_wait_for 5 bash -c "! kill -0 $E2E_PID_PULSE" || kill -9 "$E2E_PID_PULSE" 2>/dev/null
-  E2E_PID_PULSE=""
+  local pid
+  if [ -n "$E2E_PID_PULSE" ]; then
+    kill "$E2E_PID_PULSE" 2>/dev/null
+    e2e_wait_for 5 bash -c "! kill -0 $E2E_PID_PULSE" || kill -9 "$E2E_PID_PULSE" 2>/dev/null
+    E2E_PID_PULSE=""
+  fi
+  for pid in $E2E_PIDS_PIPEWIRE; do
+    e2e_reap "$pid" TERM
+  done
+  E2E_PIDS_PIPEWIRE=""
 }
 
 # What the virtual microphone hears from now on: silence | tone HZ [AMP] |
@@ -183,7 +300,7 @@ e2e_signal() {
 
 # Records the null sink's monitor for the given seconds into a raw file.
 e2e_record_start() { # file
-  parec -d e2e_out.monitor --raw --format=s16le --channels=1 --rate=44100 \
+  parec -d "$E2E_SPEAKER.monitor" --raw --format=s16le --channels=1 --rate=44100 \
     --latency-msec=20 >"$1" 2>"$E2E_DIR/parec.log" &
   E2E_PID_PAREC=$!
 }
@@ -436,6 +553,7 @@ e2e_cleanup() {
   e2e_reap "$E2E_PID_PAREC" TERM
   e2e_reap "$E2E_PID_FEEDER" TERM
   e2e_reap "$E2E_PID_PLAYER" TERM
+  e2e_stop_jack
   e2e_stop_audio
   e2e_reap "$E2E_PIDS_X" TERM
   if [ "$status" -eq 0 ] && [ "${E2E_KEEP:-0}" != 1 ] && [ -z "${E2E_OUT:-}" ]; then

@@ -21,10 +21,21 @@ RtAudio *openAudio();
 bool hasAudioDevice(RtAudio &audio);
 
 // Enables the library's warnings, opens the duplex stream on the default
-// devices (512 frames asked for, bufferSize receives the grant), prints the
-// granted size, starts the stream, initialises pitchtracker and prints the
-// latency. On a library error its message is printed and false returned.
+// devices of this audio object (512 frames asked for, bufferSize receives
+// the grant), prints the granted size, starts the stream, initialises
+// pitchtracker and prints the latency. On a library error its message is
+// printed and false returned.
 bool startAudioStream(RtAudio &audio);
+
+// The game's start-up: as startAudioStream, on the system's default input
+// and output reached by the first route that works (game/audio_route.h).
+// When the library's default API cannot open the stream, or has lost track
+// of a default device, the other APIs are tried and one line on standard
+// error says which is used; *audio is then replaced by the object that holds
+// the stream. When none works, every library message is printed, plus the
+// remedy when devices sharing a description were the cause, and false is
+// returned with *audio still to be closed.
+bool startAudioOnDefaults(RtAudio *&audio);
 
 // Main thread: prints the first trouble the running stream reported, once,
 // and once more when the stream has been stopped because of it (a device that
