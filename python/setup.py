@@ -57,8 +57,16 @@ class SdistWithCSources(sdist):
 
     def add_defaults(self):
         super().add_defaults()
-        # The extension's sources outside this folder travel in csrc/ instead.
-        self.filelist.files = [f for f in self.filelist.files if not os.path.isabs(f)]
+        # The extension's own source goes in by its path in this folder; those
+        # outside it travel in csrc/ instead.
+        files = []
+        for f in self.filelist.files:
+            if os.path.isabs(f):
+                if not f.startswith(HERE + os.sep):
+                    continue
+                f = os.path.relpath(f, HERE)
+            files.append(f)
+        self.filelist.files = files
 
     def make_release_tree(self, base_dir, files):
         super().make_release_tree(base_dir, files)
@@ -96,4 +104,7 @@ def extension():
     )
 
 
-setup(ext_modules=[extension()], cmdclass={"sdist": SdistWithCSources})
+# The module is one extension and no Python package; saying so keeps setuptools
+# from taking src/ for a package folder.
+setup(ext_modules=[extension()], packages=[], py_modules=[],
+      cmdclass={"sdist": SdistWithCSources})
