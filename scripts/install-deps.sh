@@ -17,6 +17,8 @@ runtime=(
 testing=(
   libgtest-dev libgmock-dev libbenchmark-dev libaubio-dev
   clang libclang-rt-14-dev sox procps
+  python3-dev python3-venv python3-setuptools python3-wheel python3-pybind11
+  python3-numpy python3-pytest
 )
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
