@@ -197,11 +197,12 @@ py::tuple track(const py::object &samples, double sampleRate, long long window, 
 // For the benchmark: the seconds that `repeats` calls of the C function take
 // on the consecutive windows of `count` samples, with one record, looping
 // back to the first window at the end; the same loop as a Python caller's.
-double timeCCalls(const py::object &samples, long long count, long long repeats) {
+// Each call reads `used` samples of its window (count when it is -1).
+double timeCCalls(const py::object &samples, long long count, long long repeats, long long used) {
     const Samples array = asSamples(samples);
     requireDimensions(array, 1, 1, "1-D");
     const long long windows = count > 0 ? array.shape(0) / count : 0;
-    if (windows < 1 || count > INT_MAX)
+    if (windows < 1 || count > INT_MAX || used < 0 || used > count)
         throw py::value_error("count must be from 1 to the number of samples");
     const double *data = array.data();
     py::gil_scoped_release unlocked;
@@ -211,7 +212,7 @@ double timeCCalls(const py::object &samples, long long count, long long repeats)
     const auto begin = std::chrono::steady_clock::now();
     for (long long i = 0; i < repeats; ++i)
         sink = dywapitch_computepitch(&record, data, static_cast<int>((i % windows) * count),
-                                      static_cast<int>(count));
+                                      static_cast<int>(used));
     const auto end = std::chrono::steady_clock::now();
     (void)sink;
     return std::chrono::duration<double>(end - begin).count();
@@ -338,6 +339,11 @@ PYBIND11_MODULE(wavepitch, m) {
     m.def("track", &track, py::arg("samples"), py::arg("sample_rate") = 44100,
           py::arg("window") = 512, py::arg("hop") = 512, kTrackDoc);
 
-    m.def("_time_c_calls", &timeCCalls, py::arg("samples"), py::arg("count"), py::arg("repeats"),
-          "For the benchmark: seconds taken by `repeats` C calls over consecutive windows.");
+    m.def(
+        "_time_c_calls",
+        [](const py::object &samples, long long count, long long repeats, long long used) {
+            return timeCCalls(samples, count, repeats, used < 0 ? count : used);
+        },
+        py::arg("samples"), py::arg("count"), py::arg("repeats"), py::arg("used") = -1,
+        "For the benchmark: seconds taken by `repeats` C calls over consecutive windows.");
 }
