@@ -21,6 +21,8 @@ testing=(
   # PipeWire beside PulseAudio, and a JACK server, for the end-to-end
   # cases. Never pipewire-audio-client-libraries: it removes pulseaudio.
   pipewire pipewire-pulse wireplumber dbus-daemon jackd2 libjack-jackd2-dev
+  python3-dev python3-venv python3-setuptools python3-wheel python3-pybind11
+  python3-numpy python3-pytest
 )
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools

@@ -1,9 +1,7 @@
 #include "mono_audio.h"
 
-#include <samplerate.h>
 #include <sndfile.h>
 
-#include <cmath>
 #include <memory>
 
 namespace pitchtrack {
@@ -17,37 +15,14 @@ using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
 } // namespace
 
 std::vector<double> mixToMono(const std::vector<double> &interleaved, int channels) {
-    const std::size_t frames = interleaved.size() / static_cast<std::size_t>(channels);
-    std::vector<double> mono(frames);
-    for (std::size_t i = 0; i < frames; ++i) {
-        double sum = 0.0;
-        for (int c = 0; c < channels; ++c)
-            sum += interleaved[i * channels + c];
-        mono[i] = sum / channels;
-    }
+    std::vector<double> mono(interleaved.size() / static_cast<std::size_t>(channels));
+    mixToMono(interleaved.data(), mono.size(), channels, mono.data());
     return mono;
 }
 
 bool resampleTo44100(const std::vector<double> &in, int rate, std::vector<double> &out,
                      std::string &error) {
-    // libsamplerate works in single precision; that is ample for the
-    // conversion, and files already at 44100 Hz keep full precision.
-    const double ratio = static_cast<double>(kTrackerRate) / rate;
-    std::vector<float> from(in.begin(), in.end());
-    std::vector<float> to(static_cast<std::size_t>(std::ceil(in.size() * ratio)) + 16);
-    SRC_DATA data{};
-    data.data_in = from.data();
-    data.input_frames = static_cast<long>(from.size());
-    data.data_out = to.data();
-    data.output_frames = static_cast<long>(to.size());
-    data.src_ratio = ratio;
-    data.end_of_input = 1;
-    if (const int failure = src_simple(&data, SRC_SINC_BEST_QUALITY, 1)) {
-        error = std::string("cannot resample: ") + src_strerror(failure);
-        return false;
-    }
-    out.assign(to.begin(), to.begin() + data.output_frames_gen);
-    return true;
+    return resampleTo44100(in.data(), in.size(), rate, out, error);
 }
 
 bool loadMono(const std::string &path, MonoAudio &audio, std::string &error) {

@@ -2,12 +2,12 @@
 #ifndef PITCHTRACK_MONO_AUDIO_H
 #define PITCHTRACK_MONO_AUDIO_H
 
+#include "tracker_input.h"
+
 #include <string>
 #include <vector>
 
 namespace pitchtrack {
-
-constexpr int kTrackerRate = 44100;
 
 struct MonoAudio {
     std::vector<double> samples; // at kTrackerRate
@@ -20,10 +20,10 @@ struct MonoAudio {
 // to a message naming the file.
 bool loadMono(const std::string &path, MonoAudio &audio, std::string &error);
 
-// The channel average of interleaved frames.
+// The channel average of interleaved frames (see tracker_input.h).
 std::vector<double> mixToMono(const std::vector<double> &interleaved, int channels);
 
-// Sample-rate conversion to 44100 Hz with the best sinc converter.
+// Sample-rate conversion to 44100 Hz (see tracker_input.h).
 bool resampleTo44100(const std::vector<double> &in, int rate, std::vector<double> &out,
                      std::string &error);
 
