@@ -10,10 +10,9 @@
 //                              breath noise, amplitude shimmer
 //   file PATH                  raw s16le mono 44100 Hz, looped
 // An unreadable or unknown line counts as silence. The player would run dry
-// while nothing is written, so the feeder keeps writing silence too, a few
-// milliseconds ahead of real time; the pipe is shrunk so that a change of
-// signal reaches the player within a few tens of milliseconds. Ends on
-// SIGTERM or SIGINT.
+// while nothing is written, so the feeder keeps writing silence too, a little
+// ahead of real time; the pipe is shrunk so that a change of signal reaches
+// the microphone within a few tenths of a second. Ends on SIGTERM or SIGINT.
 #include <fcntl.h>
 #include <signal.h>
 #include <time.h>
@@ -34,7 +33,10 @@ namespace {
 
 constexpr double kRate = 44100.0;
 constexpr int kBlock = 441;          // 10 ms
-constexpr double kLeadSeconds = 0.03; // written ahead of real time
+// Written ahead of real time: enough to ride out a stall of the feeder or of
+// the player on a loaded machine, short enough that a change of signal is
+// heard within a few tenths of a second.
+constexpr double kLeadSeconds = 0.12;
 constexpr double kTwoPi = 6.283185307179586;
 
 volatile sig_atomic_t gStop = 0;

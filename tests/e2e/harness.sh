@@ -159,7 +159,7 @@ e2e_start_audio() {
   e2e_signal silence
   mkfifo "$fifo"
   pacat --playback -d e2e_voice --raw --format=s16le --rate=44100 --channels=1 \
-    --latency-msec=20 "$fifo" 2>"$E2E_DIR/pacat.log" &
+    --latency-msec=100 "$fifo" 2>"$E2E_DIR/pacat.log" &
   E2E_PID_PLAYER=$!
   "$(e2e_tool e2e_feeder)" "$fifo" "$E2E_DIR/signal" 2>"$E2E_DIR/feeder.log" &
   E2E_PID_FEEDER=$!
@@ -293,7 +293,7 @@ e2e_stop_audio() {
 
 # What the virtual microphone hears from now on: silence | tone HZ [AMP] |
 # voice HZ | file RAW (s16le mono 44100 Hz). Reaches the microphone within
-# ~50 ms on an idle machine; e2e_wait_mic tells when it has.
+# a few tenths of a second; e2e_wait_mic tells when it has.
 e2e_signal() {
   printf '%s\n' "$*" >"$E2E_DIR/signal.new" && mv -f "$E2E_DIR/signal.new" "$E2E_DIR/signal"
 }
