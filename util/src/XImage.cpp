@@ -1,14 +1,16 @@
 // Decoding, premultiplication, resampling and row order for textures.
 #include "XImage.h"
+#include "XImageCodec.h"
 
-#include <stb_image.h>
 #include <stb_image_resize.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <sys/stat.h>
 
@@ -47,11 +49,98 @@ void flipRows(Image &img) {
                          p + row * static_cast<std::size_t>(bottom));
 }
 
-struct StbFree {
-    void operator()(unsigned char *p) const { stbi_image_free(p); }
+struct CodecFree {
+    void operator()(unsigned char *p) const { codec::freeImage(p); }
 };
 
+// Reading a header needs only the decoder's fixed tables.
+constexpr std::size_t kHeaderBudget = std::size_t{256} << 10;
+
+// Each block the decoder gets is preceded by its payload size, in a header
+// that keeps the payload aligned as malloc's would be.
+constexpr std::size_t kBlockHeader = alignof(std::max_align_t);
+static_assert(kBlockHeader >= sizeof(std::size_t), "block header too small");
+
+thread_local DecodeBudget *currentBudget = nullptr;
+
+std::size_t &sizeOf(void *base) {
+    return *static_cast<std::size_t *>(base);
+}
+void *baseOf(void *block) {
+    return static_cast<unsigned char *>(block) - kBlockHeader;
+}
+void *blockOf(void *base) {
+    return static_cast<unsigned char *>(base) + kBlockHeader;
+}
+
+std::size_t saturatingMul(std::size_t a, std::size_t b) {
+    std::size_t r = 0;
+    return __builtin_mul_overflow(a, b, &r) ? std::numeric_limits<std::size_t>::max() : r;
+}
+std::size_t saturatingAdd(std::size_t a, std::size_t b) {
+    std::size_t r = 0;
+    return __builtin_add_overflow(a, b, &r) ? std::numeric_limits<std::size_t>::max() : r;
+}
+
 } // namespace
+
+DecodeBudget::DecodeBudget(std::size_t limit) : limit_(limit), outer_(currentBudget) {
+    currentBudget = this;
+}
+
+DecodeBudget::~DecodeBudget() {
+    currentBudget = outer_;
+}
+
+// Replaces freed bytes by taken ones, unless that would exceed the limit.
+bool DecodeBudget::charge(std::size_t freed, std::size_t taken) {
+    const std::size_t kept = live_ - std::min(freed, live_);
+    if (taken > limit_ || kept > limit_ - taken)
+        return false;
+    live_ = kept + taken;
+    peak_ = std::max(peak_, live_);
+    return true;
+}
+
+void *DecodeBudget::allocate(std::size_t bytes) {
+    return reallocate(nullptr, bytes);
+}
+
+void *DecodeBudget::reallocate(void *block, std::size_t bytes) {
+    DecodeBudget *budget = currentBudget;
+    if (!budget || bytes > std::numeric_limits<std::size_t>::max() - kBlockHeader)
+        return nullptr;
+    const std::size_t old = block ? sizeOf(baseOf(block)) : 0;
+    const std::size_t before = budget->live_;
+    if (!budget->charge(old, bytes))
+        return nullptr;
+    void *base = std::realloc(block ? baseOf(block) : nullptr, kBlockHeader + bytes);
+    if (!base) {
+        budget->live_ = before; // the old block stays as it was
+        return nullptr;
+    }
+    sizeOf(base) = bytes;
+    return blockOf(base);
+}
+
+void DecodeBudget::release(void *block) {
+    if (!block)
+        return;
+    void *base = baseOf(block);
+    if (DecodeBudget *budget = currentBudget)
+        budget->live_ -= std::min(sizeOf(base), budget->live_);
+    std::free(base);
+}
+
+std::size_t decodeBudget(int width, int height, std::size_t fileBytes) {
+    const auto block = [](int side) {
+        return (static_cast<std::size_t>(std::max(side, 0)) + 31) / 32 * 32;
+    };
+    const std::size_t rgba = saturatingMul(saturatingMul(block(width), block(height)), 4);
+    return saturatingAdd(
+        saturatingAdd(saturatingMul(rgba, kDecodeFactor), saturatingMul(fileBytes, 2)),
+        kDecodeAllowance);
+}
 
 bool readFile(const std::string &path, std::vector<unsigned char> &bytes, std::size_t maxBytes) {
     struct stat st {};
@@ -86,19 +175,24 @@ bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image
         !hasKnownSignature(data, size))
         return false;
     const int len = static_cast<int>(size);
-    int w = 0, h = 0, comp = 0;
-    // The header alone tells the size; refuse before the decoder allocates.
-    if (!stbi_info_from_memory(data, len, &w, &h, &comp) || w <= 0 || h <= 0 || w > maxSide ||
-        h > maxSide)
+    int w = 0, h = 0;
+    {
+        // The header alone tells the size; refuse before the decoder allocates.
+        DecodeBudget header(kHeaderBudget);
+        if (!codec::info(data, len, w, h) || w <= 0 || h <= 0 || w > maxSide || h > maxSide)
+            return false;
+    }
+    // Whatever the data stream says, the decoder holds no more than the
+    // header's size allows. The budget outlives the decoded block.
+    const int headerW = w, headerH = h;
+    DecodeBudget budget(decodeBudget(w, h, size));
+    std::unique_ptr<unsigned char, CodecFree> decoded(codec::loadRgba(data, len, w, h));
+    if (!decoded || w != headerW || h != headerH)
         return false;
-    std::unique_ptr<unsigned char, StbFree> decoded(
-        stbi_load_from_memory(data, len, &w, &h, &comp, 4));
-    if (!decoded || w <= 0 || h <= 0 || w > maxSide || h > maxSide)
-        return false;
-    out.width = w;
-    out.height = h;
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
     out.pixels.assign(decoded.get(), decoded.get() + bytes);
+    out.width = w;
+    out.height = h;
     premultiply(out.pixels);
     flipRows(out);
     return true;
