@@ -30,6 +30,69 @@ bool hasKnownSignature(const unsigned char *d, std::size_t n) {
     return n >= 2 && d[0] == 'B' && d[1] == 'M';
 }
 
+bool isJpeg(const unsigned char *d, std::size_t n) {
+    return n >= 2 && d[0] == 0xff && d[1] == 0xd8;
+}
+
+// The decoder builds each Huffman table of a JPEG into arrays of 256 codes
+// without checking the counts the file declares, so a table declaring more
+// would write past them. This walks the segments as the decoder reads them
+// (junk between segments skipped, fill bytes, entropy-coded data up to the
+// next marker other than a restart) and refuses any such table before the
+// decoder sees it. Wherever the decoder would give up, the walk stops too.
+bool jpegTablesFit(const unsigned char *d, std::size_t n) {
+    const auto at = [d, n](std::size_t i) -> std::size_t { return i < n ? d[i] : 0; };
+    std::size_t i = 2; // after the start-of-image marker
+    while (i < n) {
+        if (d[i] != 0xff) {
+            ++i;
+            continue;
+        }
+        while (i < n && d[i] == 0xff)
+            ++i;
+        if (i >= n)
+            return true;
+        const unsigned marker = d[i++];
+        if (marker == 0xd9) // end of image
+            return true;
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xd0 && marker <= 0xd8))
+            continue; // no length field
+        const std::size_t length = at(i) << 8 | at(i + 1);
+        if (length < 2)
+            return true;
+        if (marker == 0xc4) { // Huffman tables, as many as the length holds
+            std::size_t left = length - 2, p = i + 2;
+            while (left > 0) {
+                std::size_t codes = 0;
+                for (std::size_t k = 0; k < 16; ++k)
+                    codes += at(p + 1 + k);
+                if (codes > 256)
+                    return false;
+                if (17 + codes > left)
+                    return true; // the decoder rejects the segment
+                left -= 17 + codes;
+                p += 17 + codes;
+            }
+        }
+        i += length;
+        if (marker == 0xda) { // start of scan: skip the coded data
+            for (; i < n; ++i) {
+                if (d[i] != 0xff)
+                    continue;
+                std::size_t j = i + 1;
+                while (j < n && d[j] == 0xff)
+                    ++j;
+                if (j >= n)
+                    return true;
+                if (d[j] != 0x00 && (d[j] < 0xd0 || d[j] > 0xd7))
+                    break; // a marker: the outer loop takes it from here
+                i = j;
+            }
+        }
+    }
+    return true;
+}
+
 // Colour times alpha, rounded to nearest, as a premultiplying bitmap
 // context stores it.
 void premultiply(std::vector<unsigned char> &rgba) {
@@ -120,6 +183,8 @@ void *DecodeBudget::reallocate(void *block, std::size_t bytes) {
         return nullptr;
     }
     sizeOf(base) = bytes;
+    if (bytes > old) // never hand the decoder leftover heap contents
+        std::memset(static_cast<unsigned char *>(blockOf(base)) + old, 0, bytes - old);
     return blockOf(base);
 }
 
@@ -172,7 +237,7 @@ bool readFile(const std::string &path, std::vector<unsigned char> &bytes, std::s
 
 bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image &out) {
     if (!data || size == 0 || size > static_cast<std::size_t>(INT_MAX) ||
-        !hasKnownSignature(data, size))
+        !hasKnownSignature(data, size) || (isJpeg(data, size) && !jpegTablesFit(data, size)))
         return false;
     const int len = static_cast<int>(size);
     int w = 0, h = 0;
