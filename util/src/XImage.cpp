@@ -161,7 +161,6 @@ bool DecodeBudget::charge(std::size_t freed, std::size_t taken) {
     if (taken > limit_ || kept > limit_ - taken)
         return false;
     live_ = kept + taken;
-    peak_ = std::max(peak_, live_);
     return true;
 }
 
@@ -183,6 +182,7 @@ void *DecodeBudget::reallocate(void *block, std::size_t bytes) {
         return nullptr;
     }
     sizeOf(base) = bytes;
+    budget->peak_ = std::max(budget->peak_, budget->live_);
     if (bytes > old) // never hand the decoder leftover heap contents
         std::memset(static_cast<unsigned char *>(blockOf(base)) + old, 0, bytes - old);
     return blockOf(base);
