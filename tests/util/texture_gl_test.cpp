@@ -202,6 +202,10 @@ TEST_F(TextureTest, BadFilesFailWithTheMessageAndLeaveTheRecord) {
     for (size_t i = 40; i < corrupt.size() - 12; ++i)
         corrupt[i] = static_cast<char>(corrupt[i] ^ 0x5a);
     ::mkdir((path("folder.png")).c_str(), 0700);
+    // 173 bytes whose damaged chunks ask the decoder for 2 GiB.
+    std::ifstream damaged(std::string(ARROWSONG_IMAGE_CORPUS) + "/damaged-stream.png",
+                          std::ios::binary);
+    ASSERT_TRUE(damaged);
 
     const std::vector<std::string> bad = {
         path("missing.png"),
@@ -209,6 +213,7 @@ TEST_F(TextureTest, BadFilesFailWithTheMessageAndLeaveTheRecord) {
         writeBytes("truncated.png", good.substr(0, good.size() / 2)),
         writeBytes("corrupt.png", corrupt),
         writeBytes("huge.png", huge),
+        writeBytes("damaged.png", std::string(std::istreambuf_iterator<char>(damaged), {})),
         writeBytes("text.png", "this is not an image at all\n"),
         writeBytes("tga-like.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\4\0\4\0\x20\0", 18) +
                                        std::string(64, 'x')),

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <new>
 #include <vector>
 
 XGfx::TimeSample XGfx::ourPrevTime = {0, 0};
@@ -55,28 +56,36 @@ double secondsOf(const XGfx::TimeSample &t) {
 } // namespace xgfx
 
 bool XGfx::loadTexture(const std::string &path, XTexture *texture) {
-    const int maxSide = xgfx::maxTextureSide();
-    std::vector<unsigned char> bytes;
-    xgfx::Image image;
-    if (!xgfx::readFile(path, bytes) ||
-        !xgfx::decodeImage(bytes.data(), bytes.size(), maxSide, image)) {
+    // The library throws nothing: memory running short anywhere in the load
+    // is a failed load like any other, and the record is written only once
+    // nothing more can throw.
+    try {
+        const int maxSide = xgfx::maxTextureSide();
+        std::vector<unsigned char> bytes;
+        xgfx::Image image;
+        if (!xgfx::readFile(path, bytes) ||
+            !xgfx::decodeImage(bytes.data(), bytes.size(), maxSide, image)) {
+            std::cerr << "[x-gfx]: cannot load file: " << path << std::endl;
+            return false;
+        }
+        std::vector<unsigned char>().swap(bytes); // the file is no longer needed
+        if (!texture)
+            return xgfx::loadTexture(&image);
+
+        xgfx::Image resized;
+        const bool resize = texture->resizeWidth > 0.0f && texture->resizeHeight > 0.0f;
+        const bool resampled =
+            resize && xgfx::resampleImage(image, texture->resizeWidth, texture->resizeHeight,
+                                          maxSide, resized);
+        texture->width = static_cast<float>(image.width);
+        texture->height = static_cast<float>(image.height);
+        if (!resize)
+            return xgfx::loadTexture(&image);
+        return xgfx::loadTexture(resampled ? &resized : nullptr);
+    } catch (const std::bad_alloc &) {
         std::cerr << "[x-gfx]: cannot load file: " << path << std::endl;
         return false;
     }
-    std::vector<unsigned char>().swap(bytes); // the file is no longer needed
-    if (!texture)
-        return xgfx::loadTexture(&image);
-
-    texture->width = static_cast<float>(image.width);
-    texture->height = static_cast<float>(image.height);
-    if (texture->resizeWidth > 0.0f && texture->resizeHeight > 0.0f) {
-        xgfx::Image resized;
-        if (!xgfx::resampleImage(image, texture->resizeWidth, texture->resizeHeight, maxSide,
-                                 resized))
-            return xgfx::loadTexture(nullptr);
-        return xgfx::loadTexture(&resized);
-    }
-    return xgfx::loadTexture(&image);
 }
 
 void XGfx::drawTexture(const XTexture *texture) {

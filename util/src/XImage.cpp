@@ -1,14 +1,16 @@
 // Decoding, premultiplication, resampling and row order for textures.
 #include "XImage.h"
+#include "XImageCodec.h"
 
-#include <stb_image.h>
 #include <stb_image_resize.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <sys/stat.h>
 
@@ -26,6 +28,69 @@ bool hasKnownSignature(const unsigned char *d, std::size_t n) {
     if (n >= 4 && std::memcmp(d, "GIF8", 4) == 0)
         return true;
     return n >= 2 && d[0] == 'B' && d[1] == 'M';
+}
+
+bool isJpeg(const unsigned char *d, std::size_t n) {
+    return n >= 2 && d[0] == 0xff && d[1] == 0xd8;
+}
+
+// The decoder builds each Huffman table of a JPEG into arrays of 256 codes
+// without checking the counts the file declares, so a table declaring more
+// would write past them. This walks the segments as the decoder reads them
+// (junk between segments skipped, fill bytes, entropy-coded data up to the
+// next marker other than a restart) and refuses any such table before the
+// decoder sees it. Wherever the decoder would give up, the walk stops too.
+bool jpegTablesFit(const unsigned char *d, std::size_t n) {
+    const auto at = [d, n](std::size_t i) -> std::size_t { return i < n ? d[i] : 0; };
+    std::size_t i = 2; // after the start-of-image marker
+    while (i < n) {
+        if (d[i] != 0xff) {
+            ++i;
+            continue;
+        }
+        while (i < n && d[i] == 0xff)
+            ++i;
+        if (i >= n)
+            return true;
+        const unsigned marker = d[i++];
+        if (marker == 0xd9) // end of image
+            return true;
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xd0 && marker <= 0xd8))
+            continue; // no length field
+        const std::size_t length = at(i) << 8 | at(i + 1);
+        if (length < 2)
+            return true;
+        if (marker == 0xc4) { // Huffman tables, as many as the length holds
+            std::size_t left = length - 2, p = i + 2;
+            while (left > 0) {
+                std::size_t codes = 0;
+                for (std::size_t k = 0; k < 16; ++k)
+                    codes += at(p + 1 + k);
+                if (codes > 256)
+                    return false;
+                if (17 + codes > left)
+                    return true; // the decoder rejects the segment
+                left -= 17 + codes;
+                p += 17 + codes;
+            }
+        }
+        i += length;
+        if (marker == 0xda) { // start of scan: skip the coded data
+            for (; i < n; ++i) {
+                if (d[i] != 0xff)
+                    continue;
+                std::size_t j = i + 1;
+                while (j < n && d[j] == 0xff)
+                    ++j;
+                if (j >= n)
+                    return true;
+                if (d[j] != 0x00 && (d[j] < 0xd0 || d[j] > 0xd7))
+                    break; // a marker: the outer loop takes it from here
+                i = j;
+            }
+        }
+    }
+    return true;
 }
 
 // Colour times alpha, rounded to nearest, as a premultiplying bitmap
@@ -47,11 +112,100 @@ void flipRows(Image &img) {
                          p + row * static_cast<std::size_t>(bottom));
 }
 
-struct StbFree {
-    void operator()(unsigned char *p) const { stbi_image_free(p); }
+struct CodecFree {
+    void operator()(unsigned char *p) const { codec::freeImage(p); }
 };
 
+// Reading a header needs only the decoder's fixed tables.
+constexpr std::size_t kHeaderBudget = std::size_t{256} << 10;
+
+// Each block the decoder gets is preceded by its payload size, in a header
+// that keeps the payload aligned as malloc's would be.
+constexpr std::size_t kBlockHeader = alignof(std::max_align_t);
+static_assert(kBlockHeader >= sizeof(std::size_t), "block header too small");
+
+thread_local DecodeBudget *currentBudget = nullptr;
+
+std::size_t &sizeOf(void *base) {
+    return *static_cast<std::size_t *>(base);
+}
+void *baseOf(void *block) {
+    return static_cast<unsigned char *>(block) - kBlockHeader;
+}
+void *blockOf(void *base) {
+    return static_cast<unsigned char *>(base) + kBlockHeader;
+}
+
+std::size_t saturatingMul(std::size_t a, std::size_t b) {
+    std::size_t r = 0;
+    return __builtin_mul_overflow(a, b, &r) ? std::numeric_limits<std::size_t>::max() : r;
+}
+std::size_t saturatingAdd(std::size_t a, std::size_t b) {
+    std::size_t r = 0;
+    return __builtin_add_overflow(a, b, &r) ? std::numeric_limits<std::size_t>::max() : r;
+}
+
 } // namespace
+
+DecodeBudget::DecodeBudget(std::size_t limit) : limit_(limit), outer_(currentBudget) {
+    currentBudget = this;
+}
+
+DecodeBudget::~DecodeBudget() {
+    currentBudget = outer_;
+}
+
+// Replaces freed bytes by taken ones, unless that would exceed the limit.
+bool DecodeBudget::charge(std::size_t freed, std::size_t taken) {
+    const std::size_t kept = live_ - std::min(freed, live_);
+    if (taken > limit_ || kept > limit_ - taken)
+        return false;
+    live_ = kept + taken;
+    return true;
+}
+
+void *DecodeBudget::allocate(std::size_t bytes) {
+    return reallocate(nullptr, bytes);
+}
+
+void *DecodeBudget::reallocate(void *block, std::size_t bytes) {
+    DecodeBudget *budget = currentBudget;
+    if (!budget || bytes > std::numeric_limits<std::size_t>::max() - kBlockHeader)
+        return nullptr;
+    const std::size_t old = block ? sizeOf(baseOf(block)) : 0;
+    const std::size_t before = budget->live_;
+    if (!budget->charge(old, bytes))
+        return nullptr;
+    void *base = std::realloc(block ? baseOf(block) : nullptr, kBlockHeader + bytes);
+    if (!base) {
+        budget->live_ = before; // the old block stays as it was
+        return nullptr;
+    }
+    sizeOf(base) = bytes;
+    budget->peak_ = std::max(budget->peak_, budget->live_);
+    if (bytes > old) // never hand the decoder leftover heap contents
+        std::memset(static_cast<unsigned char *>(blockOf(base)) + old, 0, bytes - old);
+    return blockOf(base);
+}
+
+void DecodeBudget::release(void *block) {
+    if (!block)
+        return;
+    void *base = baseOf(block);
+    if (DecodeBudget *budget = currentBudget)
+        budget->live_ -= std::min(sizeOf(base), budget->live_);
+    std::free(base);
+}
+
+std::size_t decodeBudget(int width, int height, std::size_t fileBytes) {
+    const auto block = [](int side) {
+        return (static_cast<std::size_t>(std::max(side, 0)) + 31) / 32 * 32;
+    };
+    const std::size_t rgba = saturatingMul(saturatingMul(block(width), block(height)), 4);
+    return saturatingAdd(
+        saturatingAdd(saturatingMul(rgba, kDecodeFactor), saturatingMul(fileBytes, 2)),
+        kDecodeAllowance);
+}
 
 bool readFile(const std::string &path, std::vector<unsigned char> &bytes, std::size_t maxBytes) {
     struct stat st {};
@@ -83,22 +237,27 @@ bool readFile(const std::string &path, std::vector<unsigned char> &bytes, std::s
 
 bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image &out) {
     if (!data || size == 0 || size > static_cast<std::size_t>(INT_MAX) ||
-        !hasKnownSignature(data, size))
+        !hasKnownSignature(data, size) || (isJpeg(data, size) && !jpegTablesFit(data, size)))
         return false;
     const int len = static_cast<int>(size);
-    int w = 0, h = 0, comp = 0;
-    // The header alone tells the size; refuse before the decoder allocates.
-    if (!stbi_info_from_memory(data, len, &w, &h, &comp) || w <= 0 || h <= 0 || w > maxSide ||
-        h > maxSide)
+    int w = 0, h = 0;
+    {
+        // The header alone tells the size; refuse before the decoder allocates.
+        DecodeBudget header(kHeaderBudget);
+        if (!codec::info(data, len, w, h) || w <= 0 || h <= 0 || w > maxSide || h > maxSide)
+            return false;
+    }
+    // Whatever the data stream says, the decoder holds no more than the
+    // header's size allows. The budget outlives the decoded block.
+    const int headerW = w, headerH = h;
+    DecodeBudget budget(decodeBudget(w, h, size));
+    std::unique_ptr<unsigned char, CodecFree> decoded(codec::loadRgba(data, len, w, h));
+    if (!decoded || w != headerW || h != headerH)
         return false;
-    std::unique_ptr<unsigned char, StbFree> decoded(
-        stbi_load_from_memory(data, len, &w, &h, &comp, 4));
-    if (!decoded || w <= 0 || h <= 0 || w > maxSide || h > maxSide)
-        return false;
-    out.width = w;
-    out.height = h;
     const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
     out.pixels.assign(decoded.get(), decoded.get() + bytes);
+    out.width = w;
+    out.height = h;
     premultiply(out.pixels);
     flipRows(out);
     return true;

@@ -1,7 +1,9 @@
 // Image decoding for the texture loader, kept free of GL so that it can be
 // exercised on its own. Everything here works on in-memory bytes and
-// returns false on any failure; nothing throws and every allocation is
-// bounded by the caller's side limit.
+// returns false on any failure. Every allocation is bounded by the caller's
+// side limit and the decoder by a budget taken from the header; when memory
+// runs short the std::vector storage throws std::bad_alloc, which the
+// loader catches.
 #pragma once
 
 #include <cstddef>
@@ -24,13 +26,25 @@ constexpr int kMaxImageSide = 8192;
 // Files above this are refused before being read in full.
 constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
 
+// What the decoder may hold at once for an image whose header promises
+// width x height pixels, read from a file of fileBytes: kDecodeFactor times
+// its RGBA size with each side rounded up to a whole 32-pixel block (the
+// largest block a JPEG is coded in), twice the file (a PNG's gathered data
+// stream), and kDecodeAllowance for the decoder's own tables. The hungriest
+// real images, 16-bit interlaced RGBA PNGs, need seven times their RGBA
+// size; a damaged stream that asks for more fails.
+constexpr std::size_t kDecodeFactor = 10;
+constexpr std::size_t kDecodeAllowance = std::size_t{1} << 20;
+std::size_t decodeBudget(int width, int height, std::size_t fileBytes);
+
 // Reads a whole regular file of at most maxBytes.
 bool readFile(const std::string &path, std::vector<unsigned char> &bytes,
               std::size_t maxBytes = kMaxFileBytes);
 
 // Decodes a PNG, JPEG, GIF or BMP image of at most maxSide pixels a side
 // into out, premultiplied and bottom row first. Other formats, truncated or
-// corrupt data and oversized images give false.
+// corrupt data, oversized images and data that would take the decoder past
+// its budget give false.
 bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image &out);
 
 // Resamples a decoded image to width x height (rounded to whole pixels).
