@@ -90,10 +90,14 @@ void stopAudioStream(RtAudio &audio) {
 void closeAudio(RtAudio *audio) {
     if (audio == nullptr)
         return;
-    try {
-        audio->closeStream();
-    } catch (const RtAudioError &error) {
-        error.printMessage();
+    // Only a stream that is open is closed: after a failed open the library's
+    // PulseAudio back end crashes when asked to close.
+    if (audio->isStreamOpen()) {
+        try {
+            audio->closeStream();
+        } catch (const RtAudioError &error) {
+            error.printMessage();
+        }
     }
     delete audio;
 }
