@@ -1,6 +1,5 @@
 // Start-up, where the audio side can fail before any round is played: the
 // real program without an audio server, and a stream that cannot open.
-#include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -67,19 +66,14 @@ TEST(GameStartup, ProgramWhoseStreamCannotOpenEndsWithStatusOne) {
     testsupport::PulseServer pulse({"module-null-sink sink_name=speaker formats=ac3-iec61937",
                                     "module-null-source source_name=microphone"});
     ASSERT_TRUE(pulse.ok()) << "PulseAudio did not start";
-    const char *asan = std::getenv("ASAN_OPTIONS");
-    // The library keeps a few buffers of the connections it gave up on.
-    const GameRun run =
-        runGame({"DISPLAY=" + x.display(), "XDG_RUNTIME_DIR=" + pulse.runtimeDir(),
-                 "HOME=" + pulse.runtimeDir(), "PULSE_SERVER",
-                 std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":detect_leaks=0"});
+    const GameRun run = runGame({"DISPLAY=" + x.display(), "XDG_RUNTIME_DIR=" + pulse.runtimeDir(),
+                                 "HOME=" + pulse.runtimeDir(), "PULSE_SERVER"});
     ASSERT_TRUE(WIFEXITED(run.status)) << "status " << run.status << ": " << run.err;
     EXPECT_EQ(WEXITSTATUS(run.status), 1) << run.err;
-    EXPECT_NE(run.err.find("\nRtApiPulse::probeDeviceOpen: error connecting output to PulseAudio "
-                           "server.\n"),
-              std::string::npos)
-        << run.err;
-    EXPECT_EQ(run.err.find("Buffer size defined by RtAudio"), std::string::npos) << run.err;
+    // The library's message and nothing after it: no block size, no crash
+    // report from closing what never opened.
+    EXPECT_EQ(run.err,
+              "\nRtApiPulse::probeDeviceOpen: error connecting output to PulseAudio server.\n\n");
     EXPECT_EQ(run.out, ""); // no latency line, no goal
 }
 
