@@ -99,14 +99,18 @@ void displayFunc() {
     gettimeofday(&timer, nullptr);
     const std::int64_t now = static_cast<std::int64_t>(timer.tv_sec) * 1000000 + timer.tv_usec;
     const std::int64_t elapsed = now - time_now;
+    drawFrame(static_cast<double>(elapsed) / 1000000.0);
+    time_now = now;
+}
+
+void drawFrame(double step) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPushMatrix();
     // The modelview matrix already holds the camera from the last reshape;
     // applying it a second time is what frames the board and the text.
     changeView(lookFrom, lookTo, headUp);
-    drawBoard(static_cast<double>(elapsed) / 1000000.0);
+    drawBoard(step);
     glPopMatrix();
     glFlush();
     glutSwapBuffers();
-    time_now = now;
 }

@@ -1,5 +1,6 @@
 // Start-up, where the audio side can fail before any round is played: the
 // real program without an audio server, and a stream that cannot open.
+#include <cstdlib>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -54,6 +55,33 @@ TEST(GameStartup, NoAudioServerEndsWithStatusOneBeforeAnyWindow) {
     EXPECT_EQ(WEXITSTATUS(run.status), 1);
     EXPECT_EQ(run.out, "no audio devices found!\n");
     EXPECT_EQ(run.err.find("freeglut"), std::string::npos) << run.err;
+}
+
+// A PulseAudio whose only sink takes nothing but compressed passthrough: the
+// library sees its devices, but the stream's output cannot connect. The
+// program gives the library's message and ends with status 1 instead of
+// entering the event loop with no stream.
+TEST(GameStartup, ProgramWhoseStreamCannotOpenEndsWithStatusOne) {
+    testsupport::Xvfb x;
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    testsupport::PulseServer pulse({"module-null-sink sink_name=speaker formats=ac3-iec61937",
+                                    "module-null-source source_name=microphone"});
+    ASSERT_TRUE(pulse.ok()) << "PulseAudio did not start";
+    // The audio library keeps what it set up for the stream it gave up on,
+    // and the window's GL buffers are not freed at this end: a sanitized
+    // build checks the run for every other fault.
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    const GameRun run =
+        runGame({"DISPLAY=" + x.display(), "XDG_RUNTIME_DIR=" + pulse.runtimeDir(),
+                 "HOME=" + pulse.runtimeDir(), "PULSE_SERVER",
+                 std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":detect_leaks=0"});
+    ASSERT_TRUE(WIFEXITED(run.status)) << "status " << run.status << ": " << run.err;
+    EXPECT_EQ(WEXITSTATUS(run.status), 1) << run.err;
+    // The library's message and nothing after it: no block size, no crash
+    // report from closing what never opened.
+    EXPECT_EQ(run.err,
+              "\nRtApiPulse::probeDeviceOpen: error connecting output to PulseAudio server.\n\n");
+    EXPECT_EQ(run.out, ""); // no latency line, no goal
 }
 
 // ALSA without any sound card: a real audio object whose stream cannot open.

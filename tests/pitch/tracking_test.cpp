@@ -50,7 +50,10 @@ TEST(Tracking, OctaveCorrectionNeedsConfidenceThree) {
     EXPECT_RECORD(t, 220.0, 3);
     EXPECT_EQ(_dywapitch_dynamicprocess(&t, 440.0), 220.0);
     EXPECT_RECORD(t, 220.0, 3);
-    // Doubling is tried first: 2 x 105 = 210 is close and wins.
+    // An estimate near half the pitch is doubled: 2 x 105 = 210 is close.
+    // Which factor is tried first cannot show: the close candidates form one
+    // interval around the last pitch, so whenever 2e and e / 2 are both
+    // close, e itself, lying between them, is close and taken as it is.
     EXPECT_EQ(_dywapitch_dynamicprocess(&t, 105.0), 210.0);
     EXPECT_RECORD(t, 210.0, 3);
 

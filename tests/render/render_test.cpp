@@ -2,6 +2,7 @@
 // flight, and the window keys through real GLUT requests.
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -29,8 +30,11 @@ bool isRed(Pixel p) {
 bool isBlack(Pixel p) {
     return p.r < 20 && p.g < 20 && p.b < 20;
 }
+// The corner disks' (1, 1, 0.8), lit: red and green alike, blue at four
+// fifths of them, the whole a little dimmed by the light.
 bool isPaleYellow(Pixel p) {
-    return p.r > 150 && p.g > 150 && p.b < p.r - 20;
+    return p.r >= 215 && p.r <= 250 && std::abs(p.g - p.r) <= 2 &&
+           std::abs(p.b * 5 - p.r * 4) <= 20;
 }
 
 std::string colourOf(Pixel p) {
@@ -73,22 +77,30 @@ TEST_F(RenderTest, WindowIsArrowsongAt800By800) {
 }
 
 TEST_F(RenderTest, BoardShowsABlueCentreAndAlternatingRings) {
+    arrow = iSlew3D(Vector3D(5.0f, 5.0f, 0.0f), 0.5f); // at rest, off the board
     const std::vector<unsigned char> frame = drawAndRead();
-    // Mid-ring radii from the centre outwards; the centre is sampled beside
-    // the arrow resting there.
+    // Each disk in its own plane, 0.01 behind the one before, and the colour
+    // seen just outside it: the next disk's, and black beyond the board.
     const struct {
-        double radius;
-        bool (*expect)(Pixel);
-    } rings[] = {{0.012, isBlue}, {0.04, isRed},  {0.095, isBlue}, {0.185, isRed},
-                 {0.305, isBlue}, {0.435, isRed}, {0.56, isBlack}};
-    for (const auto &ring : rings) {
-        for (double angle = 0.0; angle < 6.28; angle += 0.785) {
-            if (ring.radius < 0.02 && angle > 3.2)
-                continue; // the resting arrow's shaft shows below the centre
-            const Pixel p = worldPixel(frame, ring.radius * std::cos(angle),
-                                       ring.radius * std::sin(angle), 0.0);
-            EXPECT_TRUE(ring.expect(p))
-                << "radius " << ring.radius << " angle " << angle << ": " << colourOf(p);
+        double radius, z;
+        bool (*inside)(Pixel);
+        bool (*outside)(Pixel);
+    } disks[] = {{0.02, 0.01, isBlue, isRed},  {0.06, 0.0, isRed, isBlue},
+                 {0.13, -0.01, isBlue, isRed}, {0.24, -0.02, isRed, isBlue},
+                 {0.37, -0.03, isBlue, isRed}, {0.5, -0.04, isRed, isBlack}};
+    // About 2.5 pixels either side of the edge, at angles where the disk's
+    // 32 slices put a corner on the circle.
+    const double margin = 0.005;
+    for (const auto &disk : disks) {
+        for (int k = 0; k < 8; ++k) {
+            const double angle = k * M_PI / 4.0, c = std::cos(angle), s = std::sin(angle);
+            const double in = disk.radius - margin, out = disk.radius + margin;
+            const Pixel pin = worldPixel(frame, in * c, in * s, disk.z);
+            const Pixel pout = worldPixel(frame, out * c, out * s, disk.z);
+            EXPECT_TRUE(disk.inside(pin))
+                << "inside radius " << disk.radius << " at " << angle << ": " << colourOf(pin);
+            EXPECT_TRUE(disk.outside(pout))
+                << "outside radius " << disk.radius << " at " << angle << ": " << colourOf(pout);
         }
     }
     // The board spans about two thirds of the window.
@@ -101,8 +113,12 @@ TEST_F(RenderTest, BoardShowsABlueCentreAndAlternatingRings) {
 
 TEST_F(RenderTest, CornerDisksCarryTheInstructions) {
     const std::vector<unsigned char> frame = drawAndRead();
-    EXPECT_TRUE(isPaleYellow(worldPixel(frame, 0.5, 0.3, 0.5))) << "right disk";
-    EXPECT_TRUE(isPaleYellow(worldPixel(frame, -0.5, 0.3, 0.5))) << "left disk";
+    for (double x : {0.5, -0.5}) {
+        for (double dy : {-0.2, 0.0}) {
+            const Pixel p = worldPixel(frame, x, 0.5 + dy, 0.5);
+            EXPECT_TRUE(isPaleYellow(p)) << "disk at x " << x << ": " << colourOf(p);
+        }
+    }
     // Line 2, "To hear the pitch,", starts 0.2 right of (-0.7, 0.41, 0.6):
     // its glyphs stand out against the disk behind them.
     int x0, baseline;
@@ -129,8 +145,12 @@ TEST_F(RenderTest, ShotKeysLandTheArrowWhereTheyPoint) {
 
     keyboardFunc('/', 0, 0);
     keyboardFunc('b', 0, 0);
-    displayFunc(); // the first frame of a flight shows the start point
-    EXPECT_GT(arrow.slewZ().x, 1.0f);
+    // The first frame of a flight shows the start point, then takes its step:
+    // a tenth of the way at 60 frames a second.
+    drawFrame(1.0 / 60.0);
+    EXPECT_NEAR(arrow.slewX().x, 0.9 * 0.02, 1e-6);
+    EXPECT_NEAR(arrow.slewY().x, 0.0, 1e-6);
+    EXPECT_NEAR(arrow.slewZ().x, 0.9 * 1.8, 1e-6);
     flyFor(1.5);
     EXPECT_NEAR(arrow.slewX().x, 0.0, 1e-3);
     EXPECT_NEAR(arrow.slewY().x, 0.0, 1e-3);

@@ -97,6 +97,9 @@ class TextureTest : public ::testing::Test {
 
 const Pixel kRed{255, 0, 0, 255};
 const Pixel kHalfOrange{200, 100, 50, 128};
+// Times 128 / 255 each colour has a fraction above one half (100.89, 49.69,
+// 126.99): rounding and truncation differ in every channel.
+const Pixel kHalfRoundsUp{201, 99, 253, 128};
 const Pixel kClearWhite{255, 255, 255, 0};
 const Pixel kBlue{0, 0, 255, 255};
 
@@ -110,17 +113,19 @@ XTexture blankRecord() {
 } // namespace
 
 TEST_F(TextureTest, UploadsPremultipliedBottomRowFirst) {
-    const std::string p = writePng("rows.png", 2, 3, {kRed, kHalfOrange, kClearWhite});
+    const std::string p =
+        writePng("rows.png", 2, 4, {kRed, kHalfOrange, kHalfRoundsUp, kClearWhite});
     XTexture t = blankRecord();
     ASSERT_TRUE(XGfx::loadTexture(p, &t));
     EXPECT_EQ(t.width, 2.0f);
-    EXPECT_EQ(t.height, 3.0f);
-    EXPECT_EQ(textureSize(), std::make_pair(2, 3));
+    EXPECT_EQ(t.height, 4.0f);
+    EXPECT_EQ(textureSize(), std::make_pair(2, 4));
     const auto px = texels();
     for (int x = 0; x < 2; ++x) {
-        EXPECT_EQ(texel(px, 2, x, 0), (Pixel{0, 0, 0, 0}));       // bottom: clear white
-        EXPECT_EQ(texel(px, 2, x, 1), (Pixel{100, 50, 25, 128})); // 200 * 128 / 255 ...
-        EXPECT_EQ(texel(px, 2, x, 2), kRed);                      // top row last
+        EXPECT_EQ(texel(px, 2, x, 0), (Pixel{0, 0, 0, 0}));        // bottom: clear white
+        EXPECT_EQ(texel(px, 2, x, 1), (Pixel{101, 50, 127, 128})); // rounded, not truncated
+        EXPECT_EQ(texel(px, 2, x, 2), (Pixel{100, 50, 25, 128}));  // 200 * 128 / 255 ...
+        EXPECT_EQ(texel(px, 2, x, 3), kRed);                       // top row last
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

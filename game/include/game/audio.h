@@ -45,5 +45,6 @@ void reportAudioTrouble();
 // Stops a running stream; a library error is printed and otherwise ignored.
 void stopAudioStream(RtAudio &audio);
 
-// The common end: closes the stream and deletes the object (null is fine).
+// The common end: closes the stream, if one is open, and deletes the object
+// (null is fine).
 void closeAudio(RtAudio *audio);

@@ -33,3 +33,7 @@ void changeView(point eye, point centre, point up);
 
 // Draws one frame with the time since the previous frame's start.
 void displayFunc();
+
+// The frame itself, with the given time step in seconds: what displayFunc
+// draws once it has measured the step. Touches no frame clock.
+void drawFrame(double step);
