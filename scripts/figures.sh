@@ -57,7 +57,7 @@ if [ "$quick" = 1 ]; then
   bench_args=(--benchmark_min_time=0.05 --benchmark_repetitions=3)
 else
   sounds=("Choir Aahs:52" "Voice Oohs:53" "Flute:73" "Clarinet:71")
-  notes=($(seq 36 59))
+  mapfile -t notes < <(seq 36 59)
   latency_runs=5; tones_per_run=6
   bench_args=(--benchmark_min_time=0.5 --benchmark_repetitions=10)
 fi

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# The test command. Installs what is missing, then builds and runs every test:
-#   1. a normal build with warnings as errors, all tests (unit, install,
-#      end-to-end under Xvfb and PulseAudio, the quick figures run);
-#   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the cross-thread tests under ThreadSanitizer;
-#   4. every libFuzzer target for FUZZ_SECONDS (default 30) each, with clang,
-#      under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The test command. Installs what is missing, then checks and tests everything:
+#   0. the format of every C and C++ file, and shellcheck over every script;
+#   1. the dev preset: warnings as errors, every test (unit, install,
+#      packaging, Python, end-to-end under Xvfb with PulseAudio and PipeWire,
+#      the quick figures run);
+#   2. the asan preset: the same under AddressSanitizer and
+#      UndefinedBehaviorSanitizer;
+#   3. the tsan preset: the cross-thread tests under ThreadSanitizer;
+#   4. the fuzz preset: every libFuzzer target for FUZZ_SECONDS (default 30)
+#      each, with clang, under AddressSanitizer and UndefinedBehaviorSanitizer.
 # Any failure, warning or sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 
 scripts/install-deps.sh --figures
 
@@ -23,14 +25,14 @@ export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 step() { printf '\n=== %s\n' "$*"; }
 
 # ctest with its output kept, so that the closing line can add up every pass.
-# A run that finds no test fails: a build that left its tests out must not
-# pass for one that ran them.
+# Every test preset fails when it finds no test: a build that left its tests
+# out must not pass for one that ran them.
 passed=0
-run_ctest() { # build dir, ctest args...
-  local dir=$1 log
+run_tests() { # test preset, extra ctest args...
+  local preset=$1 log
   shift
-  log=$dir.ctest.log
-  ctest --test-dir "$dir" --no-tests=error "$@" 2>&1 | tee "$log"
+  log=build/$preset.ctest.log
+  ctest --preset "$preset" "$@" 2>&1 | tee "$log"
   local status=${PIPESTATUS[0]}
   local count
   count=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)
@@ -38,16 +40,17 @@ run_ctest() { # build dir, ctest args...
   return "$status"
 }
 
-# Every option a step relies on is given, whatever an earlier configure of
-# the same folder left in its cache (run.sh, say, on a machine that had no
-# test packages yet), and a tool missing for a test fails the configure.
-configure_and_build() { # dir, extra cmake args...
-  local dir=$1; shift
-  cmake -S "$root" -B "$dir" -DARROWSONG_WERROR=ON -DARROWSONG_REQUIRE_ALL=ON "$@" \
-    >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+# A configure preset gives every option its build relies on, whatever an
+# earlier configure of the same folder left in the cache (run.sh, say, on a
+# machine that had no test packages yet). Here warnings are errors and a tool
+# missing for a test fails the configure.
+configure() { # configure preset
+  local log=build/$1.configure.log
+  cmake --preset "$1" -DARROWSONG_WERROR=ON -DARROWSONG_REQUIRE_ALL=ON >"$log" 2>&1 \
+    || { cat "$log"; return 1; }
 }
 
-# The labels a normal build must hold tests of; a build that lost one of
+# The labels the normal build must hold tests of; a build that lost one of
 # these groups fails here rather than passing with fewer tests.
 require_labels() { # build dir, labels...
   local dir=$1 label found
@@ -63,47 +66,47 @@ require_labels() { # build dir, labels...
 
 mkdir -p build
 
+step "format and shell checks"
+mapfile -t sources < <(git ls-files '*.c' '*.cpp' '*.h')
+clang-format --dry-run --Werror "${sources[@]}"
+mapfile -t scripts < <(git ls-files '*.sh' scripts .ci/run | sort -u)
+shellcheck -S warning "${scripts[@]}"
+echo "format: ${#sources[@]} files clean; shellcheck: ${#scripts[@]} scripts clean"
+passed=$((passed + 2))
+
 # On a fresh checkout, build/release is first configured the way run.sh
 # configures it on a machine without the test packages: tests and benchmarks
-# off. The normal build below must turn them on again, so every run of this
-# command checks that an earlier cache cannot shrink the suite.
+# off. The dev preset must turn them on again, so every run of this command
+# checks that an earlier cache cannot shrink the suite.
 if [ ! -f build/release/CMakeCache.txt ]; then
   step "build/release configured as run.sh does without the test packages"
-  cmake -S "$root" -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DARROWSONG_BUILD_TESTS=OFF -DARROWSONG_BUILD_BENCH=OFF >build/release.configure.log 2>&1 \
     || { cat build/release.configure.log; exit 1; }
 fi
 
-step "normal build"
-configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DARROWSONG_BUILD_GAME=ON -DARROWSONG_BUILD_TESTS=ON -DARROWSONG_BUILD_BENCH=ON \
-  -DARROWSONG_BUILD_FUZZ=OFF -DARROWSONG_SANITIZE=
-cmake --build build/release -j "$jobs"
-require_labels build/release e2e figures install display tsan
-step "tests (normal build)"
-run_ctest build/release -j "$jobs" --timeout 600
+step "normal build (dev)"
+configure dev
+cmake --build --preset dev -j "$jobs"
+require_labels build/release e2e pipewire figures install packaging python live display tsan
+step "tests (dev)"
+run_tests all -j "$jobs"
 
-step "AddressSanitizer + UndefinedBehaviorSanitizer build"
-configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug \
-  -DARROWSONG_SANITIZE=address,undefined -DARROWSONG_BUILD_GAME=ON \
-  -DARROWSONG_BUILD_TESTS=ON -DARROWSONG_BUILD_BENCH=OFF -DARROWSONG_BUILD_FUZZ=OFF
-cmake --build build/asan -j "$jobs"
-step "tests (ASan + UBSan)"
-run_ctest build/asan -j "$jobs" --timeout 900 -LE no-sanitizer
+step "AddressSanitizer + UndefinedBehaviorSanitizer build (asan)"
+configure asan
+cmake --build --preset asan -j "$jobs"
+step "tests (asan)"
+run_tests asan -j "$jobs"
 
-step "ThreadSanitizer build"
-configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DARROWSONG_SANITIZE=thread -DARROWSONG_BUILD_GAME=ON \
-  -DARROWSONG_BUILD_TESTS=ON -DARROWSONG_BUILD_BENCH=OFF -DARROWSONG_BUILD_FUZZ=OFF
-cmake --build build/tsan -j "$jobs" --target tsan-tests
-step "tests (ThreadSanitizer)"
-run_ctest build/tsan --timeout 600 -L tsan
+step "ThreadSanitizer build (tsan)"
+configure tsan
+cmake --build --preset tsan -j "$jobs"
+step "tests (tsan)"
+run_tests tsan
 
-step "fuzz targets (clang, ASan + UBSan, ${fuzz_seconds}s each)"
-CC=clang CXX=clang++ configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DARROWSONG_SANITIZE=address,undefined -DARROWSONG_BUILD_FUZZ=ON \
-  -DARROWSONG_BUILD_TESTS=OFF -DARROWSONG_BUILD_BENCH=OFF -DARROWSONG_BUILD_GAME=OFF
-cmake --build build/fuzz -j "$jobs" --target fuzz-targets
+step "fuzz targets (fuzz: clang, ASan + UBSan, ${fuzz_seconds}s each)"
+configure fuzz
+cmake --build --preset fuzz -j "$jobs"
 fuzzed=0
 while read -r fuzzer; do
   [ -n "$fuzzer" ] || continue
@@ -122,6 +125,7 @@ while read -r fuzzer; do
   fuzzed=$((fuzzed + 1))
   passed=$((passed + 1))
 done < build/fuzz/fuzzers.txt
+[ "$fuzzed" -gt 0 ] || { echo "test: no fuzz targets were built" >&2; exit 1; }
 echo "fuzz: ${fuzzed} targets ran clean"
 
 step "all passed"

@@ -31,33 +31,38 @@ pid_t gXvfb = -1;
 // DISPLAY at it. False when it cannot be started.
 bool startXvfb() {
     int fds[2];
-    if (pipe(fds) != 0) return false;
+    if (pipe(fds) != 0)
+        return false;
     std::string fd = std::to_string(fds[1]);
-    const char *argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x1024x24",
-                          "-nolisten", "tcp", nullptr};
+    const char *argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
+                          "1024x1024x24", "-nolisten",  "tcp",      nullptr};
     if (posix_spawnp(&gXvfb, "Xvfb", nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
         return false;
     close(fds[1]);
     char number[16] = {0};
     ssize_t n = read(fds[0], number, sizeof number - 1);
     close(fds[0]);
-    if (n <= 0) return false;
+    if (n <= 0)
+        return false;
     std::string display = ":" + std::string(number, static_cast<size_t>(n));
-    while (!display.empty() && (display.back() == '\n')) display.pop_back();
+    while (!display.empty() && (display.back() == '\n'))
+        display.pop_back();
     setenv("DISPLAY", display.c_str(), 1);
     std::fprintf(stderr, "render_bench: drawing on a private Xvfb at %s\n", display.c_str());
     return true;
 }
 
 void stopXvfb() {
-    if (gXvfb <= 0) return;
+    if (gXvfb <= 0)
+        return;
     kill(gXvfb, SIGTERM);
     waitpid(gXvfb, nullptr, 0);
 }
 
 // Lets freeglut map the window and deliver its first reshape.
 void settle() {
-    for (int i = 0; i < 20; ++i) glutMainLoopEvent();
+    for (int i = 0; i < 20; ++i)
+        glutMainLoopEvent();
 }
 
 // The arrow at rest in the centre: the scene of a player between shots.
@@ -65,10 +70,11 @@ void BM_FrameAtRest(benchmark::State &state) {
     x_adj = y_adj = 0.0;
     arrow_move = true;
     settle();
-    for (auto _ : state) displayFunc();
+    for (auto _ : state)
+        displayFunc();
     glFinish();
-    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_FrameAtRest)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
@@ -85,8 +91,8 @@ void BM_FrameWithShots(benchmark::State &state) {
         displayFunc();
     }
     glFinish();
-    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_FrameWithShots)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 

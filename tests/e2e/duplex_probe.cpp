@@ -39,7 +39,8 @@ int callback(void *out, void *in, unsigned n, double, RtAudioStreamStatus, void 
     for (unsigned k = 0; k < n; ++k) {
         o[k] = 0.5 * std::sin(p->phase);
         p->phase = std::fmod(p->phase + kTwoPi * p->freq / kRate, kTwoPi);
-        if (at + k < p->recording.size()) p->recording[at + k] = i ? i[k] : 0.0;
+        if (at + k < p->recording.size())
+            p->recording[at + k] = i ? i[k] : 0.0;
     }
     p->frames.store(at + n, std::memory_order_relaxed);
     return 0;
@@ -53,7 +54,8 @@ double zeroCrossingFreq(const std::vector<double> &x, size_t from, size_t to, do
         peak = std::fmax(peak, std::fabs(x[k]));
         if (x[k - 1] < 0.0 && x[k] >= 0.0) {
             double t = static_cast<double>(k - 1) + -x[k - 1] / (x[k] - x[k - 1]);
-            if (first < 0.0) first = t;
+            if (first < 0.0)
+                first = t;
             last = t;
             ++crossings;
         }
@@ -75,7 +77,8 @@ int main(int argc, char **argv) {
 
     RtAudio audio;
     std::printf("devices %u\n", audio.getDeviceCount());
-    if (audio.getDeviceCount() < 1) return 1;
+    if (audio.getDeviceCount() < 1)
+        return 1;
     RtAudio::StreamParameters outParams, inParams;
     outParams.deviceId = audio.getDefaultOutputDevice();
     outParams.nChannels = 1;
@@ -83,8 +86,7 @@ int main(int argc, char **argv) {
     inParams.nChannels = 1;
     unsigned frames = 512;
     try {
-        audio.openStream(&outParams, &inParams, RTAUDIO_FLOAT64, kRate, &frames, callback,
-                         &probe);
+        audio.openStream(&outParams, &inParams, RTAUDIO_FLOAT64, kRate, &frames, callback, &probe);
         audio.startStream();
     } catch (RtAudioError &e) {
         e.printMessage();
@@ -95,7 +97,8 @@ int main(int argc, char **argv) {
     size_t a = probe.frames.load(std::memory_order_relaxed);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     size_t b = probe.frames.load(std::memory_order_relaxed);
-    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     audio.stopStream();
     audio.closeStream();
 

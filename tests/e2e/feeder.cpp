@@ -32,7 +32,7 @@
 namespace {
 
 constexpr double kRate = 44100.0;
-constexpr int kBlock = 441;          // 10 ms
+constexpr int kBlock = 441; // 10 ms
 // Written ahead of real time: enough to ride out a stall of the feeder or of
 // the player on a loaded machine, short enough that a change of signal is
 // heard within a few tenths of a second.
@@ -40,7 +40,9 @@ constexpr double kLeadSeconds = 0.12;
 constexpr double kTwoPi = 6.283185307179586;
 
 volatile sig_atomic_t gStop = 0;
-void onSignal(int) { gStop = 1; }
+void onSignal(int) {
+    gStop = 1;
+}
 
 struct Signal {
     std::string kind = "silence";
@@ -61,7 +63,8 @@ std::vector<int16_t> loadRaw(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::vector<int16_t> data;
     int16_t s = 0;
-    while (in.read(reinterpret_cast<char *>(&s), sizeof s)) data.push_back(s);
+    while (in.read(reinterpret_cast<char *>(&s), sizeof s))
+        data.push_back(s);
     return data;
 }
 
@@ -70,13 +73,16 @@ std::vector<int16_t> loadRaw(const std::string &path) {
 void readControl(const char *control, Signal &sig) {
     std::ifstream in(control);
     std::string line;
-    if (!std::getline(in, line)) line = "silence";
+    if (!std::getline(in, line))
+        line = "silence";
     std::istringstream words(line);
     Signal next;
     words >> next.kind;
     if (next.kind == "tone" || next.kind == "voice") {
-        if (!(words >> next.freq) || next.freq <= 0.0) next.kind = "silence";
-        if (next.kind == "tone" && !(words >> next.amp)) next.amp = 0.5;
+        if (!(words >> next.freq) || next.freq <= 0.0)
+            next.kind = "silence";
+        if (next.kind == "tone" && !(words >> next.amp))
+            next.amp = 0.5;
     } else if (next.kind == "file") {
         words >> next.path;
     } else {
@@ -109,14 +115,16 @@ void render(Signal &sig, int16_t *out, int n, double &phase, double &t, std::mt1
             double vib = std::pow(2.0, 0.3 / 12.0 * std::sin(kTwoPi * 5.5 * t));
             phase += kTwoPi * sig.freq * vib / kRate;
             static const double partial[] = {1.0, 0.6, 0.45, 0.2, 0.25, 0.1, 0.08, 0.05};
-            for (int h = 0; h < 8; ++h) v += partial[h] * std::sin((h + 1) * phase);
+            for (int h = 0; h < 8; ++h)
+                v += partial[h] * std::sin((h + 1) * phase);
             v *= 0.18 * (1.0 + 0.1 * std::sin(kTwoPi * 1.3 * t));
             v += 0.01 * noise(rng);
         } else if (sig.kind == "file") {
             v = sig.samples[sig.pos] / 32768.0;
             sig.pos = (sig.pos + 1) % sig.samples.size();
         }
-        if (phase > 1e6) phase = std::fmod(phase, kTwoPi);
+        if (phase > 1e6)
+            phase = std::fmod(phase, kTwoPi);
         t += 1.0 / kRate;
         v = std::fmax(-1.0, std::fmin(1.0, v));
         out[i] = static_cast<int16_t>(std::lrint(v * 32767.0));
@@ -128,7 +136,8 @@ bool writeAll(int fd, const int16_t *data, size_t bytes) {
     while (bytes > 0 && !gStop) {
         ssize_t w = write(fd, p, bytes);
         if (w < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         p += w;
@@ -144,7 +153,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: e2e_feeder FIFO CONTROL\n");
         return 2;
     }
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
@@ -171,7 +180,8 @@ int main(int argc, char **argv) {
         }
         readControl(argv[2], sig);
         render(sig, block, kBlock, phase, t, rng);
-        if (!writeAll(fd, block, sizeof block)) break;
+        if (!writeAll(fd, block, sizeof block))
+            break;
         written += kBlock;
     }
     close(fd);

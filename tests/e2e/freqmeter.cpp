@@ -24,7 +24,8 @@ std::vector<double> readAll(FILE *in) {
     int16_t buf[4096];
     size_t n = 0;
     while ((n = std::fread(buf, sizeof buf[0], 4096, in)) > 0)
-        for (size_t i = 0; i < n; ++i) x.push_back(buf[i] / 32768.0);
+        for (size_t i = 0; i < n; ++i)
+            x.push_back(buf[i] / 32768.0);
     return x;
 }
 
@@ -36,9 +37,11 @@ void loudestStretch(const std::vector<double> &x, double threshold, size_t &from
     for (size_t w = 0; w * kWindow < x.size(); ++w) {
         size_t a = w * kWindow, b = std::min(x.size(), a + kWindow);
         double peak = 0.0;
-        for (size_t i = a; i < b; ++i) peak = std::fmax(peak, std::fabs(x[i]));
+        for (size_t i = a; i < b; ++i)
+            peak = std::fmax(peak, std::fabs(x[i]));
         bool loud = peak >= threshold;
-        if (loud && !inRun) runStart = a;
+        if (loud && !inRun)
+            runStart = a;
         if (loud && b - runStart > to - from) {
             from = runStart;
             to = b;
@@ -57,16 +60,19 @@ int main(int argc, char **argv) {
     }
     std::vector<double> x = readAll(in);
     double peak = 0.0;
-    for (double v : x) peak = std::fmax(peak, std::fabs(v));
+    for (double v : x)
+        peak = std::fmax(peak, std::fabs(v));
 
     size_t from = 0, to = 0;
-    if (peak > 0.0) loudestStretch(x, 0.1 * peak, from, to);
+    if (peak > 0.0)
+        loudestStretch(x, 0.1 * peak, from, to);
     double first = -1.0, last = -1.0;
     long crossings = 0;
     for (size_t i = from + 1; i < to; ++i) {
         if (x[i - 1] < 0.0 && x[i] >= 0.0) {
             double t = static_cast<double>(i - 1) + (-x[i - 1]) / (x[i] - x[i - 1]);
-            if (first < 0.0) first = t;
+            if (first < 0.0)
+                first = t;
             last = t;
             ++crossings;
         }
@@ -76,7 +82,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     double freq = static_cast<double>(crossings - 1) * kRate / (last - first);
-    std::printf("freq %.3f seconds %.3f peak %.3f\n", freq,
-                static_cast<double>(to - from) / kRate, peak);
+    std::printf("freq %.3f seconds %.3f peak %.3f\n", freq, static_cast<double>(to - from) / kRate,
+                peak);
     return 0;
 }

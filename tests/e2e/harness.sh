@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # End-to-end harness: a private X server and a private audio server
 # (PulseAudio, or PipeWire with its PulseAudio server), a virtual microphone
 # played in real time, the game under test, real key and mouse
@@ -475,7 +476,9 @@ e2e_listen() { # seconds, name
   sleep "$1"
   e2e_record_stop
   result=$("$(e2e_tool e2e_freqmeter)" "$raw")
+  # shellcheck disable=SC2034 # read by the cases that source this file
   E2E_PLAYED_FREQ=$(echo "$result" | awk '{ print $2 }')
+  # shellcheck disable=SC2034
   E2E_PLAYED_PEAK=$(echo "$result" | awk '{ print $6 }')
 }
 

@@ -23,11 +23,22 @@
 
 namespace {
 
-struct Vec { double x, y, z; };
-Vec sub(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec cross(Vec a, Vec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec unit(Vec a) { double l = std::sqrt(dot(a, a)); return {a.x / l, a.y / l, a.z / l}; }
+struct Vec {
+    double x, y, z;
+};
+Vec sub(Vec a, Vec b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec cross(Vec a, Vec b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double dot(Vec a, Vec b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+Vec unit(Vec a) {
+    double l = std::sqrt(dot(a, a));
+    return {a.x / l, a.y / l, a.z / l};
+}
 
 using Mat = double[4][4];
 
@@ -35,10 +46,13 @@ void lookAt(Mat m, Vec eye, Vec centre, Vec up) {
     Vec f = unit(sub(centre, eye)), s = unit(cross(f, up)), u = cross(s, f);
     const Vec rows[3] = {s, u, {-f.x, -f.y, -f.z}};
     for (int r = 0; r < 3; ++r) {
-        m[r][0] = rows[r].x; m[r][1] = rows[r].y; m[r][2] = rows[r].z;
+        m[r][0] = rows[r].x;
+        m[r][1] = rows[r].y;
+        m[r][2] = rows[r].z;
         m[r][3] = -dot(rows[r], eye);
     }
-    m[3][0] = m[3][1] = m[3][2] = 0.0; m[3][3] = 1.0;
+    m[3][0] = m[3][1] = m[3][2] = 0.0;
+    m[3][3] = 1.0;
 }
 
 void apply(const Mat m, const double in[4], double out[4]) {
@@ -55,7 +69,8 @@ bool project(Vec p, double width, double height, double &col, double &row) {
     apply(view, once, twice);
     const double f = 1.0 / std::tan(20.0 * M_PI / 180.0), aspect = width / height;
     double w = -twice[2];
-    if (w <= 0.0) return false;
+    if (w <= 0.0)
+        return false;
     col = (f / aspect * twice[0] / w + 1.0) / 2.0 * width;
     row = (1.0 - f * twice[1] / w) / 2.0 * height;
     return true;
@@ -81,13 +96,16 @@ Vec unproject(double col, double row, double z, double width, double height) {
 struct Image {
     int width = 0, height = 0;
     std::vector<unsigned char> rgb;
-    const unsigned char *at(int c, int r) const { return &rgb[3 * (static_cast<size_t>(r) * width + c)]; }
+    const unsigned char *at(int c, int r) const {
+        return &rgb[3 * (static_cast<size_t>(r) * width + c)];
+    }
 };
 
 bool load(const char *png, Image &img) {
     std::string cmd = std::string("convert '") + png + "' -depth 8 ppm:-";
     FILE *p = popen(cmd.c_str(), "r");
-    if (!p) return false;
+    if (!p)
+        return false;
     int maxval = 0;
     bool ok = std::fscanf(p, "P6 %d %d %d", &img.width, &img.height, &maxval) == 3 && maxval == 255;
     if (ok) {
@@ -96,7 +114,8 @@ bool load(const char *png, Image &img) {
         ok = std::fread(img.rgb.data(), 1, img.rgb.size(), p) == img.rgb.size();
     }
     pclose(p);
-    if (!ok) std::fprintf(stderr, "e2e_scene: cannot read %s\n", png);
+    if (!ok)
+        std::fprintf(stderr, "e2e_scene: cannot read %s\n", png);
     return ok;
 }
 
@@ -109,16 +128,22 @@ bool load(const char *png, Image &img) {
 const char *classify(const unsigned char *p) {
     const int r = p[0], g = p[1], b = p[2];
     const int hi = std::max(r, std::max(g, b));
-    if (hi < 40) return "dark";
-    if (b > 2 * r && b > 2 * g) return "blue";
-    if (r > 2 * g && r > 2 * b) return "red";
+    if (hi < 40)
+        return "dark";
+    if (b > 2 * r && b > 2 * g)
+        return "blue";
+    if (r > 2 * g && r > 2 * b)
+        return "red";
     if (g * 100 >= r * 80 && g * 100 <= r * 95 && b * 100 >= r * 60 && b * 100 <= r * 80)
         return "arrow";
     const bool grey = std::abs(r - g) <= 4 && std::abs(g - b) <= 4;
     const bool yellowish = std::abs(r - g) <= 4 && b * 100 >= r * 70 && b * 100 <= r * 88;
-    if (grey && r >= 150) return "white";
-    if (yellowish && r >= 215) return "yellow";
-    if (yellowish && r >= 150) return "paletext";
+    if (grey && r >= 150)
+        return "white";
+    if (yellowish && r >= 215)
+        return "yellow";
+    if (yellowish && r >= 150)
+        return "paletext";
     return "other";
 }
 
@@ -131,7 +156,8 @@ int cmdProject(char **argv) {
 }
 
 int cmdPixel(const Image &img, int c, int r) {
-    if (c < 0 || r < 0 || c >= img.width || r >= img.height) return 1;
+    if (c < 0 || r < 0 || c >= img.width || r >= img.height)
+        return 1;
     const unsigned char *p = img.at(c, r);
     std::printf("%d %d %d %s\n", p[0], p[1], p[2], classify(p));
     return 0;
@@ -141,7 +167,8 @@ int cmdCount(const Image &img, const char *cls, int c0, int r0, int c1, int r1) 
     long n = 0;
     for (int r = std::max(0, r0); r < std::min(r1, img.height); ++r)
         for (int c = std::max(0, c0); c < std::min(c1, img.width); ++c)
-            if (std::strcmp(classify(img.at(c, r)), cls) == 0) ++n;
+            if (std::strcmp(classify(img.at(c, r)), cls) == 0)
+                ++n;
     std::printf("%ld\n", n);
     return 0;
 }
@@ -149,9 +176,11 @@ int cmdCount(const Image &img, const char *cls, int c0, int r0, int c1, int r1) 
 // The class seen at a board point, looked up at its projected pixel.
 const char *seenAt(const Image &img, double x, double y, double z) {
     double c, r;
-    if (!project({x, y, z}, img.width, img.height, c, r)) return "none";
+    if (!project({x, y, z}, img.width, img.height, c, r))
+        return "none";
     int ci = static_cast<int>(c), ri = static_cast<int>(r);
-    if (ci < 0 || ri < 0 || ci >= img.width || ri >= img.height) return "none";
+    if (ci < 0 || ri < 0 || ci >= img.width || ri >= img.height)
+        return "none";
     return classify(img.at(ci, ri));
 }
 
@@ -160,8 +189,11 @@ const char *seenAt(const Image &img, double x, double y, double z) {
 // just outside the board. Below the very middle a resting arrow covers a few
 // pixels of the blue centre, so the centre is looked at on three radii.
 int cmdBoard(const Image &img) {
-    struct Band { double radius, z; const char *cls; };
-    const Band bands[] = {{0.012, 0.01, "blue"}, {0.04, 0.0, "red"},    {0.095, -0.01, "blue"},
+    struct Band {
+        double radius, z;
+        const char *cls;
+    };
+    const Band bands[] = {{0.012, 0.01, "blue"}, {0.04, 0.0, "red"},     {0.095, -0.01, "blue"},
                           {0.185, -0.02, "red"}, {0.305, -0.03, "blue"}, {0.435, -0.04, "red"},
                           {0.56, -0.04, "dark"}};
     const double dirs[4][2] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
@@ -188,16 +220,23 @@ int cmdBoard(const Image &img) {
 // this font lights about two pixels per column of its box; a misplaced or
 // missing line lights next to none of that colour there.
 int cmdText(const Image &img) {
-    struct Line { double x, y; const char *text; };
-    const Line lines[] = {{-0.7, 0.45, "Welcome to Arrowsong!"}, {-0.7, 0.41, "To hear the pitch,"},
-                          {-0.65, 0.38, "press spacebar."},      {-0.7, 0.35, "Press again to stop."},
-                          {0.05, 0.44, "Click and hold the"},    {0.05, 0.39, "mouse and sing the"},
+    struct Line {
+        double x, y;
+        const char *text;
+    };
+    const Line lines[] = {{-0.7, 0.45, "Welcome to Arrowsong!"},
+                          {-0.7, 0.41, "To hear the pitch,"},
+                          {-0.65, 0.38, "press spacebar."},
+                          {-0.7, 0.35, "Press again to stop."},
+                          {0.05, 0.44, "Click and hold the"},
+                          {0.05, 0.39, "mouse and sing the"},
                           {0.1, 0.34, "pitch back."}};
     int bad = 0;
     for (int i = 0; i < 7; ++i) {
         double c, r;
         project({lines[i].x + 0.2, lines[i].y, 0.6}, img.width, img.height, c, r);
-        const int c0 = static_cast<int>(c), c1 = c0 + 9 * static_cast<int>(std::strlen(lines[i].text));
+        const int c0 = static_cast<int>(c),
+                  c1 = c0 + 9 * static_cast<int>(std::strlen(lines[i].text));
         const int r0 = static_cast<int>(r) - 12, r1 = static_cast<int>(r) + 4;
         const char *want = i == 0 ? "paletext" : "white", *other = i == 0 ? "white" : "paletext";
         long glyphs = 0, wrong = 0;
@@ -208,8 +247,8 @@ int cmdText(const Image &img) {
                 wrong += std::strcmp(cls, other) == 0;
             }
         const bool ok = glyphs >= c1 - c0 && wrong * 20 < glyphs;
-        std::printf("line %d at (%d, %d): %ld %s pixels, %ld %s%s\n", i + 1, c0, r0, glyphs, want, wrong,
-                    other, ok ? "" : "  <- wrong");
+        std::printf("line %d at (%d, %d): %ld %s pixels, %ld %s%s\n", i + 1, c0, r0, glyphs, want,
+                    wrong, other, ok ? "" : "  <- wrong");
         bad += !ok;
     }
     return bad == 0 ? 0 : 1;
@@ -228,10 +267,15 @@ int cmdArrow(const Image &img) {
     double best = -1.0, bc = 0, br = 0;
     for (int r = 0; r < img.height; ++r)
         for (int c = 0; c < img.width; ++c) {
-            if (std::strcmp(classify(img.at(c, r)), "arrow") != 0) continue;
+            if (std::strcmp(classify(img.at(c, r)), "arrow") != 0)
+                continue;
             ++n;
             double d = std::hypot(c + 0.5 - vc, r + 0.5 - vr);
-            if (d > best) { best = d; bc = c + 0.5; br = r + 0.5; }
+            if (d > best) {
+                best = d;
+                bc = c + 0.5;
+                br = r + 0.5;
+            }
         }
     if (n == 0) {
         std::printf("arrow none\n");
@@ -246,20 +290,27 @@ int cmdArrow(const Image &img) {
 
 int main(int argc, char **argv) {
     std::string cmd = argc > 1 ? argv[1] : "";
-    if (cmd == "project" && argc == 5) return cmdProject(argv + 2);
+    if (cmd == "project" && argc == 5)
+        return cmdProject(argv + 2);
     Image img;
-    if (argc > 2 && (cmd == "pixel" || cmd == "count" || cmd == "board" || cmd == "arrow" ||
-                     cmd == "text")) {
-        if (!load(argv[2], img)) return 2;
-        if (cmd == "pixel" && argc == 5) return cmdPixel(img, std::atoi(argv[3]), std::atoi(argv[4]));
+    if (argc > 2 &&
+        (cmd == "pixel" || cmd == "count" || cmd == "board" || cmd == "arrow" || cmd == "text")) {
+        if (!load(argv[2], img))
+            return 2;
+        if (cmd == "pixel" && argc == 5)
+            return cmdPixel(img, std::atoi(argv[3]), std::atoi(argv[4]));
         if (cmd == "count" && argc == 8)
-            return cmdCount(img, argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]),
-                            std::atoi(argv[7]));
-        if (cmd == "board") return cmdBoard(img);
-        if (cmd == "arrow") return cmdArrow(img);
-        if (cmd == "text") return cmdText(img);
+            return cmdCount(img, argv[3], std::atoi(argv[4]), std::atoi(argv[5]),
+                            std::atoi(argv[6]), std::atoi(argv[7]));
+        if (cmd == "board")
+            return cmdBoard(img);
+        if (cmd == "arrow")
+            return cmdArrow(img);
+        if (cmd == "text")
+            return cmdText(img);
     }
-    std::fprintf(stderr, "usage: e2e_scene project X Y Z | pixel PNG C R | count PNG CLASS C0 R0 C1 R1"
-                         " | board PNG | arrow PNG | text PNG\n");
+    std::fprintf(stderr,
+                 "usage: e2e_scene project X Y Z | pixel PNG C R | count PNG CLASS C0 R0 C1 R1"
+                 " | board PNG | arrow PNG | text PNG\n");
     return 2;
 }

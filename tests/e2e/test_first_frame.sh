@@ -36,7 +36,10 @@ cls=$(e2e_scene pixel "$png" 400 60 | awk '{ print $4 }')
 e2e_expect "black between the corner disks (seen $cls)" test "$cls" = dark
 
 found=$(e2e_scene arrow "$png") || e2e_fail "no resting arrow"
-E2E_ARROW_X=$(echo "$found" | awk '{ print $2 }'); E2E_ARROW_Y=$(echo "$found" | awk '{ print $3 }')
+# shellcheck disable=SC2034 # read by e2e_expect_arrow_centre
+E2E_ARROW_X=$(echo "$found" | awk '{ print $2 }')
+# shellcheck disable=SC2034
+E2E_ARROW_Y=$(echo "$found" | awk '{ print $3 }')
 e2e_expect_arrow_centre "before any shot"
 
 # Frames follow one another: a later frame shows the same still scene.

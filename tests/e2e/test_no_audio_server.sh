@@ -11,6 +11,7 @@ printf 'autospawn = no\n' >"$E2E_DIR/client.conf"
 export PULSE_CLIENTCONFIG=$E2E_DIR/client.conf
 
 ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 "$ARROWSONG" >"$E2E_DIR/out" 2>"$E2E_DIR/err" &
+# shellcheck disable=SC2034 # the harness's cleanup stops it
 E2E_PID_GAME=$!
 window_seen=no
 deadline=$((SECONDS + 30))

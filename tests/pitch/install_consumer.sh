@@ -12,9 +12,7 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
 "$cmake" --install "$build" --prefix "$prefix" --component wavepitch
-for f in include/wavepitch.h; do
-  [ -f "$prefix/$f" ] || { echo "not installed: $f" >&2; exit 1; }
-done
+[ -f "$prefix/include/wavepitch.h" ] || { echo "not installed: include/wavepitch.h" >&2; exit 1; }
 lib=$(find "$prefix" -name libwavepitch.a)
 pc=$(find "$prefix" -name wavepitch.pc)
 [ -n "$lib" ] && [ -n "$pc" ] || { echo "library or .pc file not installed" >&2; exit 1; }
@@ -33,6 +31,7 @@ echo "--- find_package"
 echo "--- pkg-config"
 PKG_CONFIG_PATH=$(dirname "$pc")
 export PKG_CONFIG_PATH
+# shellcheck disable=SC2046 # pkg-config's flags are separate words
 cc -std=c99 -Wall -Wextra -Werror -o "$work/pc-consumer" "$example/main.c" \
   $(pkg-config --cflags --libs wavepitch) -lm
 "$work/pc-consumer" 196

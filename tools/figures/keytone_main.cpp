@@ -82,8 +82,8 @@ class Recorder {
         attr.maxlength = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(kFragment * sizeof(float));
         int error = 0;
-        pa_ = pa_simple_new(nullptr, "figures-keytone", PA_STREAM_RECORD, source, "monitor", &format,
-                            nullptr, &attr, &error);
+        pa_ = pa_simple_new(nullptr, "figures-keytone", PA_STREAM_RECORD, source, "monitor",
+                            &format, nullptr, &attr, &error);
         if (!pa_)
             std::fprintf(stderr, "figures-keytone: cannot record %s: %s\n", source,
                          pa_strerror(error));

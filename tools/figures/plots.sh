@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Gnuplot programs for the published plots, written to standard output.
 # Sourced by scripts/figures.sh; every function takes the folder of the
 # tables it plots and the PNG to write.

@@ -1,3 +1,6 @@
+# shellcheck shell=bash
+# Settings come from scripts/figures.sh, which sources this file:
+# shellcheck disable=SC2154
 # Writes figures.md from the tables of one run of scripts/figures.sh, which
 # sources this file. Every number on the page comes from those tables.
 
