@@ -20,10 +20,12 @@
 #
 # Two rounds: a sine well sharp (about +70 cents, the 0.25 band) and a
 # steady vowel-like voice (eight harmonics, no vibrato) well flat (about
-# -90 cents, the -0.35 band); the whole-sample period keeps each within a
-# few cents of its aim, far inside its band.
+# -90 cents, the -0.35 band). Rounding the period to whole samples moves
+# each at most 8 cents from its aim at the game's goal notes, which keeps it
+# inside its band, nearly 3 cents or more from either edge.
 #
-# Needs pitchtrack (PITCHTRACK, set by the build) and sox.
+# Needs pitchtrack (PITCHTRACK, set by the build) and sox; without them the
+# case exits 77, a failure in a build where every test must run.
 source "$(dirname "$0")/harness.sh"
 e2e_begin judge_replay
 
@@ -64,6 +66,16 @@ render_take() { # period, tone|voice, name
     sox -D "$E2E_DIR/$name.wav" -t raw -e signed -b 16 -L "$E2E_DIR/$name.raw"
 }
 
+# Runs pitchtrack --judge on a take into the given output file (standard
+# output and error); a failure or a sanitizer report ends the case.
+judge() { # note, take, output file
+  "$PITCHTRACK" --judge "$1" "$2" >"$3" 2>&1 ||
+    e2e_abort "pitchtrack --judge $1 $2 failed: $(cat "$3")"
+  if grep -Eq 'ERROR: (Address|Leak)Sanitizer|runtime error:|SUMMARY: UndefinedBehaviorSanitizer' "$3"; then
+    e2e_abort "sanitizer report from pitchtrack --judge $1 $2: $(cat "$3")"
+  fi
+}
+
 # The value after the label in pitchtrack's output.
 judged() { # output file, label
   grep -E -- "^$2" "$1" | tail -n 1 | sed -e "s/^$2//"
@@ -93,8 +105,7 @@ round() { # name, tone|voice, cents from the goal
     start=$((offset * period / 5))
     sox -D "$E2E_DIR/$name.wav" "$E2E_DIR/$name-from.wav" trim "${start}s" ||
       e2e_abort "$name: cannot trim the take"
-    "$PITCHTRACK" --judge "$midi" "$E2E_DIR/$name-from.wav" >"$E2E_DIR/$name-from.judge" 2>&1 ||
-      e2e_abort "$name: pitchtrack --judge failed: $(cat "$E2E_DIR/$name-from.judge")"
+    judge "$midi" "$E2E_DIR/$name-from.wav" "$E2E_DIR/$name-from.judge"
     seen=$(judged "$E2E_DIR/$name-from.judge" 'Your frequency average: ')
     e2e_log "$name: from sample $start pitchtrack averages $seen Hz"
     if [ "$offset" = 0 ]; then
@@ -104,8 +115,7 @@ round() { # name, tone|voice, cents from the goal
     fi
   done
 
-  "$PITCHTRACK" --judge "$midi" "$E2E_DIR/$name.wav" >"$E2E_DIR/$name.judge" 2>&1 ||
-    e2e_abort "$name: pitchtrack --judge failed: $(cat "$E2E_DIR/$name.judge")"
+  judge "$midi" "$E2E_DIR/$name.wav" "$E2E_DIR/$name.judge"
   ptgoal=$(judged "$E2E_DIR/$name.judge" 'Goal frequency: ')
   ptavg=$(judged "$E2E_DIR/$name.judge" 'Your frequency average: ')
   height=$(judged "$E2E_DIR/$name.judge" 'landing height: ')
