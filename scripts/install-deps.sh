@@ -17,7 +17,7 @@ runtime=(
 )
 testing=(
   libgtest-dev libgmock-dev libbenchmark-dev libaubio-dev
-  clang libclang-rt-14-dev sox procps
+  clang libclang-rt-14-dev clang-format shellcheck sox procps
   # PipeWire beside PulseAudio, and a JACK server, for the end-to-end
   # cases. Never pipewire-audio-client-libraries: it removes pulseaudio.
   pipewire pipewire-pulse wireplumber dbus-daemon jackd2 libjack-jackd2-dev
