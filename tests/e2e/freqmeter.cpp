@@ -5,10 +5,12 @@
 // Reads raw s16le mono 44100 Hz from standard input (or the file given as the
 // argument) and prints "freq HZ seconds S peak P": the frequency over the
 // longest stretch whose level stays above a tenth of the recording's peak,
-// measured from the first to the last rising zero crossing in that stretch
-// (interpolated between samples), its length in seconds and the peak (0..1).
+// from the periods between its rising zero crossings (interpolated between
+// samples; periods far from the median, left by a dropped block, are
+// ignored), its length in seconds and the peak (0..1).
 // A pure tone of a second or more is measured to well under 0.1 Hz. Prints
 // "freq 0 seconds 0 peak P" and exits 1 when there is no such stretch.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -66,22 +68,36 @@ int main(int argc, char **argv) {
     size_t from = 0, to = 0;
     if (peak > 0.0)
         loudestStretch(x, 0.1 * peak, from, to);
-    double first = -1.0, last = -1.0;
-    long crossings = 0;
+    std::vector<double> periods;
+    double previous = -1.0;
     for (size_t i = from + 1; i < to; ++i) {
         if (x[i - 1] < 0.0 && x[i] >= 0.0) {
             double t = static_cast<double>(i - 1) + (-x[i - 1]) / (x[i] - x[i - 1]);
-            if (first < 0.0)
-                first = t;
-            last = t;
-            ++crossings;
+            if (previous >= 0.0)
+                periods.push_back(t - previous);
+            previous = t;
         }
     }
-    if (crossings < 3) {
+    if (periods.size() < 2) {
         std::printf("freq 0 seconds 0 peak %.3f\n", peak);
         return 1;
     }
-    double freq = static_cast<double>(crossings - 1) * kRate / (last - first);
+    // A block the player or the server dropped on a loaded machine leaves a
+    // jump in phase, which skews a period or two; those lie far from the
+    // median and are left out of the mean that gives the frequency.
+    std::vector<double> sorted = periods;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2),
+                     sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    double sum = 0.0;
+    long kept = 0;
+    for (double p : periods) {
+        if (std::fabs(p - median) <= 0.02 * median) {
+            sum += p;
+            ++kept;
+        }
+    }
+    double freq = kRate * static_cast<double>(kept) / sum;
     std::printf("freq %.3f seconds %.3f peak %.3f\n", freq, static_cast<double>(to - from) / kRate,
                 peak);
     return 0;
