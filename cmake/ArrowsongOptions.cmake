@@ -1,13 +1,16 @@
-# Project-wide compiler settings: one INTERFACE target for warnings that every
-# module links PRIVATE, and the sanitizer switch that applies to the whole build.
+# Project-wide compiler settings: two INTERFACE targets for warnings, linked
+# PRIVATE, and the sanitizer switch that applies to the whole build.
 
+# The full set, for everything that ships: every library and every installed
+# program (the game, pitchtrack and the parts they are built from).
 add_library(arrowsong_warnings INTERFACE)
 add_library(arrowsong::warnings ALIAS arrowsong_warnings)
 target_compile_options(arrowsong_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wdouble-promotion
   $<$<BOOL:${ARROWSONG_WERROR}>:-Werror>)
 
-# Tests and tools get the common set without -Wconversion: their literals and
+# Tests, benchmarks, fuzz targets and the measurement programs that are not
+# installed get the common set without -Wconversion: their literals and
 # GoogleTest's macros would drown real findings.
 add_library(arrowsong_test_warnings INTERFACE)
 add_library(arrowsong::test_warnings ALIAS arrowsong_test_warnings)

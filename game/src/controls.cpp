@@ -127,9 +127,9 @@ void keyboardFunc(unsigned char key, int /*x*/, int /*y*/) {
 }
 
 void mouseFunc(int button, int state, int /*x*/, int /*y*/) {
-    if (button != 0 && button != 2)
+    if (button != kLeftButton && button != kRightButton)
         return;
-    if (state == 0) {
+    if (state == kButtonDown) {
         startListening();
         return;
     }

@@ -11,6 +11,12 @@
 
 #include "render/board.h"
 
+static_assert(kLeftButton == GLUT_LEFT_BUTTON && kMiddleButton == GLUT_MIDDLE_BUTTON &&
+                  kRightButton == GLUT_RIGHT_BUTTON,
+              "the game's button codes are the toolkit's");
+static_assert(kButtonDown == GLUT_DOWN && kButtonUp == GLUT_UP,
+              "the game's button states are the toolkit's");
+
 point lookFrom(0.0f, 0.02f, 1.0f);
 point lookTo(0.0f, 0.0f, 0.0f);
 point headUp(0.0f, 1.0f, 0.0f);

@@ -232,13 +232,13 @@ TEST_F(CallbackTest, EachPressStartsTrackingAfresh) {
             callback(out, in);
         }
     };
-    mouseFunc(0, 0, 0, 0);
+    mouseFunc(kLeftButton, kButtonDown, 0, 0);
     sing(196.0);
-    mouseFunc(0, 1, 0, 0);
+    mouseFunc(kLeftButton, kButtonUp, 0, 0);
     EXPECT_NEAR(average, 196.0, 196.0 * 0.005);
-    mouseFunc(2, 0, 0, 0);
+    mouseFunc(kRightButton, kButtonDown, 0, 0);
     sing(466.0);
-    mouseFunc(2, 1, 0, 0);
+    mouseFunc(kRightButton, kButtonUp, 0, 0);
     EXPECT_NEAR(average, 466.0, 466.0 * 0.005);
 
     keyboardFunc('l', 0, 0); // listening by key starts afresh too

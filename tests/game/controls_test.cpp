@@ -67,10 +67,10 @@ TEST_F(ControlsTest, SpaceStartsAToneOfANoteFrom36To59) {
 TEST_F(ControlsTest, ARoundWalksTheThreeToneStates) {
     key(' '); // silent -> sounding
     ASSERT_TRUE(gen_sine);
-    mouseFunc(0, 0, 0, 0);
+    mouseFunc(kLeftButton, kButtonDown, 0, 0);
     EXPECT_TRUE(pitch_listen);
-    EXPECT_TRUE(gen_sine); // pressing does not touch the tone
-    mouseFunc(0, 1, 0, 0); // sounding -> silenced after a shot
+    EXPECT_TRUE(gen_sine);                   // pressing does not touch the tone
+    mouseFunc(kLeftButton, kButtonUp, 0, 0); // sounding -> silenced after a shot
     EXPECT_FALSE(gen_sine);
     EXPECT_TRUE(stop_sound);
     EXPECT_FALSE(pitch_listen);
@@ -146,30 +146,30 @@ TEST_F(ControlsTest, ListeningByKeyAndJudgingTheStoredAverage) {
 }
 
 TEST_F(ControlsTest, OnlyTheLeftAndRightButtonsAct) {
-    mouseFunc(1, 0, 5, 5);
+    mouseFunc(kMiddleButton, kButtonDown, 5, 5);
     EXPECT_FALSE(pitch_listen);
     EXPECT_FALSE(tracker_reset);
     pitch_listen = true;
-    mouseFunc(1, 1, 5, 5);
+    mouseFunc(kMiddleButton, kButtonUp, 5, 5);
     EXPECT_TRUE(pitch_listen);
-    mouseFunc(3, 1, 5, 5);
+    mouseFunc(3, kButtonUp, 5, 5); // a button beyond the three named ones
     EXPECT_EQ(printed(), "");
     EXPECT_FALSE(arrow_move);
-    for (int button : {0, 2}) {
+    for (int button : {kLeftButton, kRightButton}) {
         pitch_listen = false;
         tracker_reset = false;
-        mouseFunc(button, 0, 5, 5);
+        mouseFunc(button, kButtonDown, 5, 5);
         EXPECT_TRUE(pitch_listen);
         EXPECT_TRUE(tracker_reset);
     }
-    mouseFunc(2, 1, 5, 5);
+    mouseFunc(kRightButton, kButtonUp, 5, 5);
     EXPECT_FALSE(pitch_listen);
     EXPECT_TRUE(arrow_move);
     EXPECT_EQ(window.redisplays, 0); // the idle handler keeps frames coming
 }
 
 TEST_F(ControlsTest, ReleaseWithoutAToneStillJudges) {
-    mouseFunc(0, 1, 0, 0);
+    mouseFunc(kLeftButton, kButtonUp, 0, 0);
     EXPECT_FALSE(stop_sound);
     EXPECT_EQ(printed(), "Goal frequency: 440\nYour frequency average: 0\n");
     EXPECT_EQ(y_adj, -0.5);

@@ -46,9 +46,10 @@ TEST(GameThreads, RoundsWhileTheCallbackRuns) {
     for (int round = 0; round < 40; ++round) {
         keyboardFunc(' ', 0, 0);
         waitBlocks(1);
-        mouseFunc(round % 2 == 0 ? 0 : 2, 0, 0, 0);
+        const int button = round % 2 == 0 ? kLeftButton : kRightButton;
+        mouseFunc(button, kButtonDown, 0, 0);
         waitBlocks(3); // a press, then whole listening blocks
-        mouseFunc(round % 2 == 0 ? 0 : 2, 1, 0, 0);
+        mouseFunc(button, kButtonUp, 0, 0);
         ASSERT_NEAR(average, 220.0, 2.0) << "round " << round;
         keyboardFunc(' ', 0, 0);
         keyboardFunc('l', 0, 0);

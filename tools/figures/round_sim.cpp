@@ -14,10 +14,6 @@ namespace figures {
 
 namespace {
 
-constexpr int kLeftButton = 0;
-constexpr int kPressed = 0;
-constexpr int kReleased = 1;
-
 // The state a fresh run is in after the space key has started a tone at
 // goalHz: the shot cleared, the tone sounding, nothing heard yet. The tracker
 // record is left as it is: the press re-initialises it, as in the game.
@@ -55,7 +51,7 @@ RoundResult playRound(const std::vector<double> &samples, std::size_t fromBlock,
     toBlock = std::min(toBlock, samples.size() / kWindow);
     std::array<double, kWindow> in{}, out{};
     RoundResult result;
-    mouseFunc(kLeftButton, kPressed, 0, 0);
+    mouseFunc(kLeftButton, kButtonDown, 0, 0);
     for (std::size_t b = fromBlock; b < toBlock; ++b) {
         std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(b * kWindow), kWindow,
                     in.begin());
@@ -65,7 +61,7 @@ RoundResult playRound(const std::vector<double> &samples, std::size_t fromBlock,
             result.bullseyes += judgeNow().bullseye ? 1 : 0;
         }
     }
-    mouseFunc(kLeftButton, kReleased, 0, 0);
+    mouseFunc(kLeftButton, kButtonUp, 0, 0);
     result.atNoteOff.average = average;
     result.atNoteOff.yAdj = y_adj;
     result.atNoteOff.bullseye = y_adj == 0.0;

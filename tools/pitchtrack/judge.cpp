@@ -17,14 +17,6 @@
 #include <vector>
 
 namespace pitchtrack {
-namespace {
-
-// The windowing toolkit's codes for the left button and its two states.
-constexpr int kLeftButton = 0;
-constexpr int kButtonDown = 0;
-constexpr int kButtonUp = 1;
-
-} // namespace
 
 int judgeTake(const Options &o) {
     MonoAudio audio;

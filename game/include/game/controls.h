@@ -4,6 +4,16 @@
 // the game does not depend on the windowing toolkit.
 #pragma once
 
+// The windowing toolkit's codes for the mouse buttons and their states, as
+// mouseFunc receives them. Named here so that the game and the programs that
+// drive its handlers need no toolkit header; the window code checks them
+// against the toolkit's own values.
+constexpr int kLeftButton = 0;
+constexpr int kMiddleButton = 1;
+constexpr int kRightButton = 2;
+constexpr int kButtonDown = 0;
+constexpr int kButtonUp = 1;
+
 struct WindowRequests {
     void (*redisplay)();                         // draw another frame
     void (*fullScreen)();                        // switch the window to full screen
@@ -21,7 +31,7 @@ void setWindowRequests(const WindowRequests &requests);
 // r: restore the last reported window size. q: quit with status 0.
 void keyboardFunc(unsigned char key, int x, int y);
 
-// Buttons 0 and 2: pressed starts listening; released stops tone and
+// Left and right buttons: pressed starts listening; released stops tone and
 // listening and judges the round. Other buttons are ignored.
 void mouseFunc(int button, int state, int x, int y);
 

@@ -1,8 +1,8 @@
 // A plain, literal transcription of the wavelet estimator: full copies, the
 // whole histogram cleared at every level, the mode search summing its window
 // afresh at every distance. The module's estimator must match it bit for bit.
-#ifndef ARROWSONG_TESTS_PITCH_REFERENCE_ESTIMATOR_H
-#define ARROWSONG_TESTS_PITCH_REFERENCE_ESTIMATOR_H
+#ifndef ARROWSONG_PITCH_REFERENCE_ESTIMATOR_H
+#define ARROWSONG_PITCH_REFERENCE_ESTIMATOR_H
 
 namespace reference {
 

@@ -1,6 +1,6 @@
 // Test signals: sines with harmonics, noise, offsets and clipping at 44100 Hz.
-#ifndef ARROWSONG_TESTS_PITCH_SIGNALS_H
-#define ARROWSONG_TESTS_PITCH_SIGNALS_H
+#ifndef ARROWSONG_PITCH_REFERENCE_SIGNALS_H
+#define ARROWSONG_PITCH_REFERENCE_SIGNALS_H
 
 #include <cmath>
 #include <random>
