@@ -144,9 +144,9 @@ latency_run() { # run number
     # The harness checks and counts its own failures; errexit would cut its
     # clean-up short.
     set +e
-    export ARROWSONG=$game E2E_TOOLS=$build/tests/e2e E2E_OUT=$work/latency
-    # shellcheck source=../tests/e2e/harness.sh
-    source "$root/tests/e2e/harness.sh"
+    export ARROWSONG=$game E2E_TOOLS=$build/tools/headless E2E_OUT=$work/latency
+    # shellcheck source=../tools/headless/harness.sh
+    source "$root/tools/headless/harness.sh"
     e2e_begin "run$1"
     e2e_start_x
     e2e_start_audio

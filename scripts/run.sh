@@ -38,17 +38,10 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$build/app/Arrowsong" "$@"
 fi
 
-# No display: the scripted round needs three small helpers of the test
-# harness, which depend on nothing but the C++ library.
-helpers=$build/run-helpers
-mkdir -p "$helpers"
-for helper in feeder freqmeter scene; do
-  source=$root/tests/e2e/$helper.cpp
-  if [ ! -x "$helpers/e2e_$helper" ] || [ "$source" -nt "$helpers/e2e_$helper" ]; then
-    c++ -std=c++17 -O2 -o "$helpers/e2e_$helper" "$source"
-  fi
-done
+# No display: the scripted round drives the game with the headless harness
+# (tools/headless) and three small helpers of it.
+cmake --build "$build" -j "$jobs" --target e2e_feeder e2e_freqmeter e2e_scene
 
 echo "No display found: playing one scripted round on a virtual display."
 out=$root/out/headless
-exec tests/e2e/play_round.sh "$build/app/Arrowsong" "$helpers" "$out"
+exec tools/headless/play_round.sh "$build/app/Arrowsong" "$build/tools/headless" "$out"

@@ -9,54 +9,28 @@
 
 #include <GL/freeglut.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <string>
+#include <memory>
 
 #include <game/state.h>
+#include <headless/servers.h>
 #include <render/window.h>
-
-extern char **environ;
 
 namespace {
 
-pid_t gXvfb = -1;
+// The private server, when one was started; stopped when the program ends.
+std::unique_ptr<headless::Xvfb> gXvfb;
 
-// Starts Xvfb on a display number it picks itself (-displayfd) and points
-// DISPLAY at it. False when it cannot be started.
+// Starts Xvfb and points DISPLAY at it. False when it cannot be started.
 bool startXvfb() {
-    int fds[2];
-    if (pipe(fds) != 0)
+    gXvfb = std::make_unique<headless::Xvfb>();
+    if (gXvfb->display().empty())
         return false;
-    std::string fd = std::to_string(fds[1]);
-    const char *argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
-                          "1024x1024x24", "-nolisten",  "tcp",      nullptr};
-    if (posix_spawnp(&gXvfb, "Xvfb", nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
-        return false;
-    close(fds[1]);
-    char number[16] = {0};
-    ssize_t n = read(fds[0], number, sizeof number - 1);
-    close(fds[0]);
-    if (n <= 0)
-        return false;
-    std::string display = ":" + std::string(number, static_cast<size_t>(n));
-    while (!display.empty() && (display.back() == '\n'))
-        display.pop_back();
-    setenv("DISPLAY", display.c_str(), 1);
-    std::fprintf(stderr, "render_bench: drawing on a private Xvfb at %s\n", display.c_str());
+    setenv("DISPLAY", gXvfb->display().c_str(), 1);
+    std::fprintf(stderr, "render_bench: drawing on a private Xvfb at %s\n",
+                 gXvfb->display().c_str());
     return true;
-}
-
-void stopXvfb() {
-    if (gXvfb <= 0)
-        return;
-    kill(gXvfb, SIGTERM);
-    waitpid(gXvfb, nullptr, 0);
 }
 
 // Lets freeglut map the window and deliver its first reshape.
@@ -104,7 +78,6 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "render_bench: no DISPLAY and Xvfb cannot be started\n");
         return 1;
     }
-    std::atexit(stopXvfb);
     benchmark::Initialize(&argc, argv);
     int glutArgc = 1;
     char name[] = "render_bench";

@@ -3,7 +3,7 @@
 # Either the program ends with a message of its own, or it stays responsive:
 # the release is judged, test shots still fly, q ends it with status 0. It
 # never hangs, and it does not flood the console.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin audio_server_killed
 e2e_start_x
 e2e_start_audio

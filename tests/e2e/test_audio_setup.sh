@@ -2,7 +2,7 @@
 # The harness's audio set-up, as the game meets it: a duplex stream on the
 # default devices runs at the real-time rate, hears the tone the feeder sends
 # to the virtual microphone, and what it plays reaches the null sink's monitor.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin audio_setup
 e2e_start_audio
 

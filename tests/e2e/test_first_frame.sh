@@ -3,7 +3,7 @@
 # board's blue centre and alternating rings spanning about two thirds of the
 # width; the corner disks; the seven instruction lines; the arrow resting in
 # the centre before any shot; the stream's console lines.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin first_frame
 e2e_start_x
 e2e_start_audio

@@ -3,7 +3,7 @@
 # whenever one runs. At 48000 Hz it cannot give the game its 44100 Hz
 # stream: the game says on one line that it uses PulseAudio instead, and a
 # round in tune is judged there. At 44100 Hz the game uses JACK itself.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin jack_other_rate
 e2e_start_x
 e2e_start_audio

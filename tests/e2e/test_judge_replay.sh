@@ -26,7 +26,7 @@
 #
 # Needs pitchtrack (PITCHTRACK, set by the build) and sox; without them the
 # case exits 77, a failure in a build where every test must run.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin judge_replay
 
 if [ -z "${PITCHTRACK:-}" ]; then

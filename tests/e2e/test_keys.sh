@@ -3,7 +3,7 @@
 # and upper-case keys doing nothing, r keeping the window, a shot without a
 # tone sung in silence, space twice after a shot, q; and a second run of the
 # program drawing the same goal notes as the first.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin keys
 e2e_start_x
 e2e_start_audio

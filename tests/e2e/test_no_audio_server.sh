@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Without an audio server there is no audio device: the program says so on
 # standard output and ends with status 1, without ever opening a window.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin no_audio_server
 e2e_start_x
 # A private runtime folder with no server in it, and no autospawn, so that

@@ -5,7 +5,7 @@
 # with the right button, is judged near its own goal: the tracker starts
 # afresh each time listening begins, so the first goal's history does not
 # pull it an octave off. The middle button does nothing in between.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin round_in_tune
 e2e_start_x
 e2e_start_audio

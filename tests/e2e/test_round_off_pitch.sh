@@ -2,7 +2,7 @@
 # Rounds sung off the goal: a tone well sharp lands the arrow above the centre
 # and a sung-vowel-like signal well flat lands it below, each at the height of
 # the band that the printed average implies, anywhere across the board.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin round_off_pitch
 e2e_start_x
 e2e_start_audio

@@ -9,7 +9,7 @@
 # singer's register, within an octave and four semitones of the goal; not
 # silence) and that the arrow lands where the printed average sends it.
 # Skipped (status 77) where fluidsynth or the sound font is not installed.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin round_recorded_voice
 font=/usr/share/sounds/sf2/FluidR3_GM.sf2
 if ! command -v fluidsynth >/dev/null || ! command -v sox >/dev/null || [ ! -r "$font" ]; then

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The run command's headless round (play_round.sh, as scripts/run.sh starts
 # it): it plays, ends cleanly, and leaves what it says it leaves.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin scripted_round
 out=$E2E_DIR/played
-bash "$(dirname "$0")/play_round.sh" "$ARROWSONG" "$E2E_TOOLS" "$out" >"$E2E_DIR/said.txt" 2>"$E2E_DIR/said.err"
+bash "$(dirname "$0")/../../tools/headless/play_round.sh" "$ARROWSONG" "$E2E_TOOLS" "$out" >"$E2E_DIR/said.txt" 2>"$E2E_DIR/said.err"
 status=$?
 e2e_expect "the round ends with status 0 (got $status): $(tail -n 5 "$E2E_DIR/said.err")" test "$status" = 0
 transcript=$(awk -F': *' '/^Console transcript:/ { print $2 }' "$E2E_DIR/said.txt")

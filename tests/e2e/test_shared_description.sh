@@ -5,7 +5,7 @@
 # 247 Hz whatever the goal, and the goal tone sounds on the default output.
 # The audio library's PulseAudio device list loses the microphone here, so
 # the game says on one line which other route it takes.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin shared_description
 e2e_start_x
 e2e_start_audio

@@ -3,7 +3,7 @@
 # throwing it past the board: the program is stopped (SIGSTOP) a tenth of a
 # second into a flight and continued a second later, and the first frames
 # after it show the arrow at rest on its goal.
-source "$(dirname "$0")/harness.sh"
+source "$(dirname "$0")/../../tools/headless/harness.sh"
 e2e_begin stalled_frame
 e2e_start_x
 e2e_start_audio

@@ -10,17 +10,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "servers.h"
+#include <headless/servers.h>
 
 namespace {
 
-using testsupport::slurp;
+using headless::slurp;
 
 int runTool(const std::vector<std::string> &argv, const std::vector<std::string> &env) {
     const int quiet = ::open("/dev/null", O_WRONLY);
-    const pid_t pid = testsupport::spawnChild(argv, env, quiet, quiet);
+    const pid_t pid = headless::spawnChild(argv, env, quiet, quiet);
     ::close(quiet);
-    return testsupport::waitChild(pid, 20000);
+    return headless::waitChild(pid, 20000);
 }
 
 class ProgramTest : public ::testing::Test {
@@ -39,10 +39,10 @@ class ProgramTest : public ::testing::Test {
     // Starts the game, sends the keys once its window is up, and returns the
     // wait status; out and err receive what it printed.
     int play(const std::string &keys, std::string &out, std::string &err) {
-        const std::string dir = testsupport::makePrivateDir("program");
+        const std::string dir = headless::makePrivateDir("program");
         const int o = ::open((dir + "/out").c_str(), O_WRONLY | O_CREAT, 0600);
         const int e = ::open((dir + "/err").c_str(), O_WRONLY | O_CREAT, 0600);
-        const pid_t game = testsupport::spawnChild({ARROWSONG_BINARY}, env_, o, e);
+        const pid_t game = headless::spawnChild({ARROWSONG_BINARY}, env_, o, e);
         ::close(o);
         ::close(e);
         const std::string find = "xdotool search --sync --name Arrowsong";
@@ -51,15 +51,15 @@ class ProgramTest : public ::testing::Test {
             runTool({"sh", "-c", "w=$(" + find + " | head -n1) && xdotool key --window $w " + name},
                     env_);
         }
-        const int status = testsupport::waitChild(game, 20000);
+        const int status = headless::waitChild(game, 20000);
         out = slurp(dir + "/out");
         err = slurp(dir + "/err");
-        testsupport::removeTree(dir);
+        headless::removeTree(dir);
         return status;
     }
 
-    testsupport::Xvfb x_;
-    testsupport::PulseServer pulse_{
+    headless::Xvfb x_;
+    headless::PulseServer pulse_{
         {"module-null-sink sink_name=speaker", "module-null-source source_name=microphone"}};
     std::vector<std::string> env_;
 };

@@ -10,7 +10,7 @@
 
 #include <game/audio_route.h>
 
-#include "servers.h"
+#include <headless/servers.h>
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST(PulseDefaults, AMissingOrMisplacedFlagIsALostDefault) {
 // sink's monitor.
 class SharedDescription : public ::testing::Test {
   protected:
-    testsupport::PulseServer pulse_{
+    headless::PulseServer pulse_{
         {"module-null-sink sink_name=out sink_properties=device.description=Speaker",
          "module-null-sink sink_name=voice sink_properties=device.description=Voice",
          "module-remap-source source_name=mic master=voice.monitor "
@@ -88,8 +88,8 @@ class SharedDescription : public ::testing::Test {
 
     void pactl(std::vector<std::string> args) {
         args.insert(args.begin(), "pactl");
-        const pid_t pid = testsupport::spawnChild(args, {"PULSE_SERVER=" + server_});
-        ASSERT_EQ(testsupport::waitChild(pid, 10000), 0) << args[1];
+        const pid_t pid = headless::spawnChild(args, {"PULSE_SERVER=" + server_});
+        ASSERT_EQ(headless::waitChild(pid, 10000), 0) << args[1];
     }
 
     struct Attempt {

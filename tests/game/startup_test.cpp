@@ -14,11 +14,11 @@
 #include <RtAudio.h>
 #include <game/audio.h>
 
-#include "servers.h"
+#include <headless/servers.h>
 
 namespace {
 
-using testsupport::slurp;
+using headless::slurp;
 
 struct GameRun {
     int status = -1;
@@ -27,30 +27,30 @@ struct GameRun {
 };
 
 GameRun runGame(const std::vector<std::string> &env) {
-    const std::string dir = testsupport::makePrivateDir("startup");
+    const std::string dir = headless::makePrivateDir("startup");
     const int out = ::open((dir + "/out").c_str(), O_WRONLY | O_CREAT, 0600);
     const int err = ::open((dir + "/err").c_str(), O_WRONLY | O_CREAT, 0600);
-    const pid_t pid = testsupport::spawnChild({ARROWSONG_BINARY}, env, out, err);
+    const pid_t pid = headless::spawnChild({ARROWSONG_BINARY}, env, out, err);
     ::close(out);
     ::close(err);
     GameRun run;
-    run.status = testsupport::waitChild(pid, 20000);
+    run.status = headless::waitChild(pid, 20000);
     run.out = slurp(dir + "/out");
     run.err = slurp(dir + "/err");
-    testsupport::removeTree(dir);
+    headless::removeTree(dir);
     return run;
 }
 
 } // namespace
 
 TEST(GameStartup, NoAudioServerEndsWithStatusOneBeforeAnyWindow) {
-    const std::string empty = testsupport::makePrivateDir("noaudio");
+    const std::string empty = headless::makePrivateDir("noaudio");
     // No display either: had the program gone on to open its window, GLUT
     // would have said so on standard error.
     const GameRun run =
         runGame({"XDG_RUNTIME_DIR=" + empty, "HOME=" + empty, "PULSE_SERVER=unix:/nonexistent",
                  "DISPLAY", "JACK_NO_START_SERVER=1"});
-    testsupport::removeTree(empty);
+    headless::removeTree(empty);
     ASSERT_TRUE(WIFEXITED(run.status)) << run.err;
     EXPECT_EQ(WEXITSTATUS(run.status), 1);
     EXPECT_EQ(run.out, "no audio devices found!\n");
@@ -62,10 +62,10 @@ TEST(GameStartup, NoAudioServerEndsWithStatusOneBeforeAnyWindow) {
 // program gives the library's message and ends with status 1 instead of
 // entering the event loop with no stream.
 TEST(GameStartup, ProgramWhoseStreamCannotOpenEndsWithStatusOne) {
-    testsupport::Xvfb x;
+    headless::Xvfb x;
     ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
-    testsupport::PulseServer pulse({"module-null-sink sink_name=speaker formats=ac3-iec61937",
-                                    "module-null-source source_name=microphone"});
+    headless::PulseServer pulse({"module-null-sink sink_name=speaker formats=ac3-iec61937",
+                                 "module-null-source source_name=microphone"});
     ASSERT_TRUE(pulse.ok()) << "PulseAudio did not start";
     // The audio library keeps what it set up for the stream it gave up on,
     // and the window's GL buffers are not freed at this end: a sanitized

@@ -1,9 +1,13 @@
 #include "gl_fixture.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
+#include <link.h>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
@@ -11,11 +15,27 @@
 #include <game/state.h>
 #include <render/window.h>
 
-#include "servers.h"
+#include <headless/servers.h>
 
 namespace {
 
-std::unique_ptr<testsupport::Xvfb> server;
+std::unique_ptr<headless::Xvfb> server;
+
+// Keeps the GL driver that Mesa loaded for the window (wherever the usual
+// search found it) in memory to the end, so that the leak checker can name
+// it: its own allocations are suppressed by name, see CMakeLists.txt.
+void keepGlDriverLoaded() {
+    std::vector<std::string> drivers;
+    ::dl_iterate_phdr(
+        [](dl_phdr_info *info, size_t, void *found) {
+            if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "_dri.so") != nullptr)
+                static_cast<std::vector<std::string> *>(found)->push_back(info->dlpi_name);
+            return 0;
+        },
+        &drivers);
+    for (const std::string &driver : drivers)
+        ::dlopen(driver.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
 
 // The game keeps its window until the process ends; a test program closes
 // it, so that the leak checker sees only what the code under test leaks.
@@ -36,18 +56,16 @@ const auto *closer = ::testing::AddGlobalTestEnvironment(new CloseWindow);
 void startWindowOnce() {
     if (server)
         return;
-    server = std::make_unique<testsupport::Xvfb>();
+    server = std::make_unique<headless::Xvfb>();
     ASSERT_FALSE(server->display().empty()) << "Xvfb did not start";
     ::setenv("DISPLAY", server->display().c_str(), 1);
-    // Keep Mesa's software driver loaded to the end, so that the leak checker
-    // can name it (its own allocations are suppressed, see CMakeLists.txt).
-    ::dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE);
     int argc = 1;
     char name[] = "render_tests";
     char *argv[] = {name, nullptr};
     glutInit(&argc, argv);
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
     initGfx();
+    keepGlDriverLoaded();
     pumpEvents(50);
 }
 

@@ -1,12 +1,14 @@
-// A private X server for GL tests: Xvfb on a display number it picks itself
-// (so parallel tests never collide), with one GLUT window whose context
-// stays current for the whole test program. The server dies with the test
-// process even if the test crashes.
+// A private X server for GL tests (headless::Xvfb, on a display number of
+// its own, so parallel tests never collide), with one GLUT window whose
+// context stays current for the whole test program. The server dies with the
+// test process even if the test crashes.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <sys/types.h>
+namespace headless {
+class Xvfb;
+}
 
 class XvfbSession : public ::testing::Environment {
   public:
@@ -17,6 +19,6 @@ class XvfbSession : public ::testing::Environment {
     void TearDown() override;
 
   private:
-    pid_t server_ = -1;
+    headless::Xvfb *server_ = nullptr; // never stopped, see TearDown
     int window_ = 0;
 };

@@ -5,7 +5,7 @@
 # arrow flies. Leaves a console transcript and screenshots in the output
 # folder and says where they are.
 #
-#   tests/e2e/play_round.sh PROGRAM HELPERS OUTPUT
+#   tools/headless/play_round.sh PROGRAM HELPERS OUTPUT
 #
 # PROGRAM is the Arrowsong binary, HELPERS the folder holding e2e_feeder,
 # e2e_freqmeter and e2e_scene, OUTPUT the folder to write to.

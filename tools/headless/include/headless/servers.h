@@ -1,32 +1,39 @@
-// Real servers for tests that need them: a private X server (Xvfb) and a
-// private PulseAudio daemon. Each runs as a child of the test process that
-// dies with it, so nothing is left behind even when a test crashes.
+// Real servers for the programs that need them without a desktop: a private
+// X server (Xvfb) and a private PulseAudio daemon. Each runs as a child of
+// the calling process that dies with it, so nothing is left behind even when
+// a test or benchmark crashes. The tests, the benchmarks and anything else
+// that starts these servers from C++ share this one launcher.
 #pragma once
 
+#include <csignal>
 #include <string>
 #include <vector>
 
 #include <sys/types.h>
 
-namespace testsupport {
+namespace headless {
 
-// Starts a child with PR_SET_PDEATHSIG, the given extra environment entries
-// ("NAME=value", replacing inherited ones) and, if outFd >= 0, its standard
-// output on outFd and standard error on errFd.
+// Starts a child with the given extra environment entries ("NAME=value",
+// replacing inherited ones) and, if outFd >= 0, its standard output on outFd
+// and standard error on errFd. The kernel sends the child deathSignal when
+// the calling thread ends.
 pid_t spawnChild(const std::vector<std::string> &argv, const std::vector<std::string> &env,
-                 int outFd = -1, int errFd = -1);
+                 int outFd = -1, int errFd = -1, int deathSignal = SIGKILL);
 
 // Waits for a child to end within timeoutMs; returns its wait status, or -1
 // after killing it when it did not end in time.
 int waitChild(pid_t pid, int timeoutMs);
 
+// Xvfb with one 1024 x 1024 screen (room for the game's 800 x 800 window)
+// on a display number the server picks itself, so that parallel test
+// programs never collide. The GL driver is Mesa's, found the usual way.
 class Xvfb {
   public:
     Xvfb();  // starts the server; display() is empty on failure
     ~Xvfb(); // stops it
     Xvfb(const Xvfb &) = delete;
     Xvfb &operator=(const Xvfb &) = delete;
-    const std::string &display() const { return display_; }
+    const std::string &display() const { return display_; } // ":N"
 
   private:
     pid_t pid_ = -1;
@@ -57,4 +64,4 @@ std::string makePrivateDir(const char *tag);
 std::string slurp(const std::string &path);
 void removeTree(const std::string &dir);
 
-} // namespace testsupport
+} // namespace headless

@@ -1,18 +1,19 @@
 # shellcheck shell=bash
-# End-to-end harness: a private X server and a private audio server
+# Headless harness: a private X server and a private audio server
 # (PulseAudio, or PipeWire with its PulseAudio server), a virtual microphone
-# played in real time, the game under test, real key and mouse
-# events and screenshots. Source it from a test script (bash):
+# played in real time, the game, real key and mouse events and screenshots.
+# The end-to-end cases (tests/e2e), the scripted round (play_round.sh) and
+# the figures' latency runs source it (bash):
 #
-#   source tests/e2e/harness.sh
+#   source tools/headless/harness.sh
 #   e2e_begin first_frame          # run folder, cleanup trap
 #   e2e_start_x; e2e_start_audio; e2e_start_game
 #   e2e_key space; e2e_wait_line out 'Freq: ' 5
 #   ...
 #   e2e_end                        # passes unless a check failed
 #
-# A case runs by hand as well, against any build:
-#   ARROWSONG=build/release/app/Arrowsong E2E_TOOLS=build/release/tests/e2e \
+# An end-to-end case runs by hand as well, against any build:
+#   ARROWSONG=build/release/app/Arrowsong E2E_TOOLS=build/release/tools/headless \
 #     E2E_KEEP=1 bash tests/e2e/test_keys.sh
 #
 # Settings, from the environment:

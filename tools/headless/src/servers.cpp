@@ -1,4 +1,4 @@
-#include "servers.h"
+#include "headless/servers.h"
 
 #include <cerrno>
 #include <chrono>
@@ -17,7 +17,7 @@
 
 extern char **environ;
 
-namespace testsupport {
+namespace headless {
 
 namespace {
 
@@ -51,10 +51,28 @@ bool exists(const std::string &path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+// Reads the display number that Xvfb writes to the pipe once it is ready;
+// empty when it did not within 20 s (a busy machine can take that long).
+std::string readDisplayNumber(int fd) {
+    std::string number;
+    for (;;) {
+        pollfd p = {fd, POLLIN, 0};
+        if (::poll(&p, 1, 20000) <= 0)
+            return {};
+        char c = 0;
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || c == '\n')
+            return number;
+        number.push_back(c);
+    }
+}
+
 } // namespace
 
 pid_t spawnChild(const std::vector<std::string> &argv, const std::vector<std::string> &env,
-                 int outFd, int errFd) {
+                 int outFd, int errFd, int deathSignal) {
     std::vector<std::string> args = argv;
     std::vector<std::string> envs = mergedEnvironment(env);
     std::vector<char *> argp = pointers(args);
@@ -63,7 +81,7 @@ pid_t spawnChild(const std::vector<std::string> &argv, const std::vector<std::st
     const pid_t pid = ::fork();
     if (pid != 0)
         return pid;
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::prctl(PR_SET_PDEATHSIG, deathSignal);
     if (::getppid() != parent)
         ::_exit(127);
     if (outFd >= 0)
@@ -91,21 +109,19 @@ int waitChild(pid_t pid, int timeoutMs) {
     return -1;
 }
 
+// SIGTERM, not SIGKILL, when this process ends first: the server then
+// removes its lock file and socket. -noreset keeps it up between clients.
 Xvfb::Xvfb() {
     int fds[2];
     if (::pipe(fds) != 0)
         return;
     const int quiet = ::open("/dev/null", O_WRONLY);
-    pid_ = spawnChild({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen",
-                       "0", "1024x1024x24"},
-                      {}, quiet, quiet);
+    pid_ = spawnChild({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-noreset",
+                       "-screen", "0", "1024x1024x24"},
+                      {}, quiet, quiet, SIGTERM);
     ::close(quiet);
     ::close(fds[1]);
-    std::string number;
-    pollfd p = {fds[0], POLLIN, 0};
-    char c;
-    while (::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-        number += c;
+    const std::string number = readDisplayNumber(fds[0]);
     ::close(fds[0]);
     if (!number.empty())
         display_ = ":" + number;
@@ -173,4 +189,4 @@ std::string slurp(const std::string &path) {
     return text;
 }
 
-} // namespace testsupport
+} // namespace headless
