@@ -3,12 +3,32 @@
 // The rules are those of a plain scan, sample by sample: a crossing of the
 // mean arms the kind it heads for, and an armed kind is marked at the sample
 // after its turning point when that sample lies far enough from the mean and
-// far enough from the previous mark. The scan below gives the same marks
-// while applying the full rules only where the state can change.
+// far enough from the previous mark. The two kinds never meet: a maximum is
+// armed only by upward crossings and disarmed only by its own marks, and a
+// minimum likewise. So each kind is a chain of its own: the next upward
+// crossing, then the first peak from there that is far enough from the
+// previous mark and from the mean, then the next crossing after that peak,
+// and so on.
+//
+// The scan below finds those events through bit masks, 64 samples at a time:
+// for each sample, whether it lies above or below the mean and whether it
+// rose or fell from the sample before. Those four tests are made on pairs of
+// samples with SSE2 and need no branch; the chains then jump from event to
+// event by counting bits, and only the few candidate turning points are
+// tested against the threshold.
+//
+// The masks give the plain rules exactly as long as no centred sample is NaN
+// or infinite: then c(i - 1) <= 0 is !(c(i - 1) > 0), and the sign of the
+// rounded difference c(i) - c(i - 1) is that of the comparison of c(i) with
+// c(i - 1) (a difference of two finite doubles is zero only when they are
+// equal, thanks to gradual underflow, and keeps its sign when it overflows).
+// A level where that fails (samples so large that they overflow once
+// centred or averaged) takes the plain scan.
 
 #include "wavelet_levels.h"
 
 #include <cmath>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -17,91 +37,168 @@
 namespace wavepitch {
 namespace {
 
-// The tests of the marking rules at sample j, written once for plain doubles
-// and once for pairs of samples in SSE2 registers (every x86-64 processor has
-// them). p2, p1 and c0 are the centred samples j - 2, j - 1 and j, so p1 - p2
-// is the previous difference and c0 - p1 the current one. Both forms perform
-// the same IEEE operations on the same values, so they agree bit for bit.
-struct Scalar {
-    using V = double;
-    using M = bool;
-    static V splat(double x) { return x; }
-    static V sub(V a, V b) { return a - b; }
-    static V abs(V a) { return std::fabs(a); }
-    static M lt(V a, V b) { return a < b; }
-    static M le(V a, V b) { return a <= b; }
-    static M gt(V a, V b) { return a > b; }
-    static M ge(V a, V b) { return a >= b; }
-    static M both(M a, M b) { return a & b; }
-    static M either(M a, M b) { return a | b; }
+using Bits = std::uint64_t;
+constexpr int kChunk = 64;
+
+// The four tests for samples base .. base + length - 1 (length <= 64), bit k
+// for sample base + k. rising and falling compare with the sample before, so
+// bit 0 of a chunk at base 0 means nothing; the caller masks it.
+struct ChunkMasks {
+    Bits above = 0, below = 0, rising = 0, falling = 0;
+    bool finite = true; // every centred sample of the chunk
 };
 
+ChunkMasks chunkMasks(const double *samples, int base, int length, double mean) {
+    ChunkMasks m;
+    int k = 0;
 #if defined(__SSE2__)
-struct Sse2 {
-    using V = __m128d;
-    using M = __m128d;
-    static V splat(double x) { return _mm_set1_pd(x); }
-    static V sub(V a, V b) { return _mm_sub_pd(a, b); }
-    static V abs(V a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
-    static M lt(V a, V b) { return _mm_cmplt_pd(a, b); }
-    static M le(V a, V b) { return _mm_cmple_pd(a, b); }
-    static M gt(V a, V b) { return _mm_cmpgt_pd(a, b); }
-    static M ge(V a, V b) { return _mm_cmpge_pd(a, b); }
-    static M both(M a, M b) { return _mm_and_pd(a, b); }
-    static M either(M a, M b) { return _mm_or_pd(a, b); }
-};
+    const __m128d centre = _mm_set1_pd(mean), zero = _mm_setzero_pd();
+    __m128d nonFinite = zero;
+    // (c(i - 2), c(i - 1)) for the first group; at base 0 a stand-in.
+    __m128d before = base > 0 ? _mm_sub_pd(_mm_loadu_pd(samples + base - 2), centre)
+                              : _mm_sub_pd(_mm_loadu_pd(samples), centre);
+    for (; k + 4 <= length; k += 4) {
+        const double *at = samples + base + k;
+        const __m128d c0 = _mm_sub_pd(_mm_loadu_pd(at), centre);
+        const __m128d c1 = _mm_sub_pd(_mm_loadu_pd(at + 2), centre);
+        const __m128d p0 = _mm_shuffle_pd(before, c0, 1);
+        const __m128d p1 = _mm_shuffle_pd(c0, c1, 1);
+        // One bit per sample: the high half of each lane's all-ones mask.
+        const auto four = [](__m128d a, __m128d b) {
+            return static_cast<Bits>(_mm_movemask_ps(
+                _mm_shuffle_ps(_mm_castpd_ps(a), _mm_castpd_ps(b), _MM_SHUFFLE(3, 1, 3, 1))));
+        };
+        m.above |= four(_mm_cmpgt_pd(c0, zero), _mm_cmpgt_pd(c1, zero)) << k;
+        m.below |= four(_mm_cmplt_pd(c0, zero), _mm_cmplt_pd(c1, zero)) << k;
+        m.rising |= four(_mm_cmpgt_pd(c0, p0), _mm_cmpgt_pd(c1, p1)) << k;
+        m.falling |= four(_mm_cmplt_pd(c0, p0), _mm_cmplt_pd(c1, p1)) << k;
+        // c - c is +0.0 for a finite c and NaN otherwise.
+        nonFinite = _mm_or_pd(nonFinite, _mm_or_pd(_mm_sub_pd(c0, c0), _mm_sub_pd(c1, c1)));
+        before = c1;
+    }
+    m.finite = _mm_movemask_epi8(
+                   _mm_cmpeq_epi8(_mm_castpd_si128(nonFinite), _mm_setzero_si128())) == 0xffff;
 #endif
-
-// What can change the scan's state, given which kinds are armed.
-enum class Watch {
-    Crossing, // nothing armed: a crossing of the mean either way
-    MaxArmed, // a downward crossing, or a peak
-    MinArmed, // an upward crossing, or a trough
-    Turn,     // both armed (the signal wavered across the mean): a peak or trough
-};
-
-template <class A, Watch W>
-typename A::M mayChange(typename A::V p2, typename A::V p1, typename A::V c0,
-                        typename A::V threshold) {
-    const typename A::V zero = A::splat(0.0);
-    const typename A::V previousDiff = A::sub(p1, p2), diff = A::sub(c0, p1);
-    const typename A::M up = A::both(A::le(p1, zero), A::gt(c0, zero));
-    const typename A::M down = A::both(A::ge(p1, zero), A::lt(c0, zero));
-    const typename A::M big = A::ge(A::abs(c0), threshold);
-    const typename A::M peak = A::both(A::both(A::gt(previousDiff, zero), A::le(diff, zero)), big);
-    const typename A::M trough =
-        A::both(A::both(A::lt(previousDiff, zero), A::gt(previousDiff, A::splat(-1000.0))),
-                A::both(A::ge(diff, zero), big));
-    if (W == Watch::Crossing)
-        return A::either(up, down);
-    if (W == Watch::MaxArmed)
-        return A::either(down, peak);
-    if (W == Watch::MinArmed)
-        return A::either(up, trough);
-    return A::either(peak, trough);
+    for (; k < length; ++k) {
+        const int i = base + k;
+        const double c = samples[i] - mean;
+        const double p = i > 0 ? samples[i - 1] - mean : c;
+        const Bits bit = Bits{1} << k;
+        m.finite = m.finite && std::isfinite(c);
+        m.above |= c > 0.0 ? bit : 0;
+        m.below |= c < 0.0 ? bit : 0;
+        m.rising |= c > p ? bit : 0;
+        m.falling |= c < p ? bit : 0;
+    }
+    return m;
 }
 
-// One scan over a level. Most samples cannot change anything: until the
-// signal crosses the mean nothing is armed, and while one kind is armed only
-// a crossing the other way or a turning point of that kind matters. skip()
-// runs through such stretches testing only those events, four samples at a
-// time, and step() applies the full rules at each event with exactly the
-// state that a sample-by-sample scan would have there. That state is rebuilt
-// from the samples: the previous centred sample and the previous difference.
-struct ExtremaScan {
+// The bits of word from bit k on (none when k is 64 or more).
+Bits from(Bits word, int k) {
+    return k >= kChunk ? 0 : word & (~Bits{0} << (k < 0 ? 0 : k));
+}
+
+int lowestBit(Bits word) {
+    return __builtin_ctzll(word);
+}
+
+// One kind of extremum: its arming flag, its last mark and its list.
+struct Chain {
+    int *positions;
+    int &count;
+    bool armed = false;
+    bool full = false;
+    int last = -1000000;
+};
+
+struct Scan {
     const double *samples;
     Centre centre;
     int delta, capacity;
-    Extrema &ex;
+
+    bool farEnough(int i) const { return std::fabs(samples[i] - centre.mean) >= centre.threshold; }
+
+    // A trough needs a previous difference above -1000 as well.
+    bool troughQualifies(int i) const {
+        const double previousDiff = (samples[i - 1] - centre.mean) - (samples[i - 2] - centre.mean);
+        return previousDiff > -1000.0 && farEnough(i);
+    }
+
+    // Follows one kind through a chunk: arms is its crossings, turns its
+    // turning points (bit k for sample base + k).
+    template <bool Trough> void follow(Chain &chain, int base, Bits arms, Bits turns) const {
+        int k = 0;
+        while (!chain.full) {
+            if (!chain.armed) {
+                const Bits a = from(arms, k);
+                if (a == 0)
+                    return;
+                k = lowestBit(a);
+                chain.armed = true;
+            }
+            const int spaced = chain.last + delta + 1 - base;
+            Bits t = from(turns, spaced > k ? spaced : k);
+            for (; t != 0; t &= t - 1) {
+                const int i = base + lowestBit(t);
+                if (Trough ? troughQualifies(i) : farEnough(i))
+                    break;
+            }
+            if (t == 0)
+                return;
+            k = lowestBit(t);
+            const int i = base + k;
+            if (chain.count >= capacity) {
+                chain.full = true;
+                return;
+            }
+            chain.positions[chain.count++] = i;
+            chain.last = i;
+            chain.armed = false;
+            ++k;
+        }
+    }
+
+    // False, with the lists unfinished, when a centred sample is not finite.
+    bool run(int n, Extrema &ex) const {
+        Chain maxima{ex.maxima, ex.maxCount};
+        Chain minima{ex.minima, ex.minCount};
+        Bits aboveCarry = 0, belowCarry = 0, risingCarry = 0, fallingCarry = 0;
+        for (int base = 0; base < n; base += kChunk) {
+            const int length = n - base < kChunk ? n - base : kChunk;
+            const ChunkMasks m = chunkMasks(samples, base, length, centre.mean);
+            if (!m.finite)
+                return false;
+            // The same tests for the sample before each one.
+            const Bits abovePrev = m.above << 1 | aboveCarry;
+            const Bits belowPrev = m.below << 1 | belowCarry;
+            const Bits risingPrev = m.rising << 1 | risingCarry;
+            const Bits fallingPrev = m.falling << 1 | fallingCarry;
+            aboveCarry = m.above >> 63;
+            belowCarry = m.below >> 63;
+            risingCarry = m.rising >> 63;
+            fallingCarry = m.falling >> 63;
+            // Crossings count from sample 2, turns from sample 3 (where a
+            // previous difference first exists); nothing past the level.
+            Bits valid = length == kChunk ? ~Bits{0} : (Bits{1} << length) - 1;
+            const Bits crossingsValid = base == 0 ? valid & ~Bits{3} : valid;
+            const Bits turnsValid = base == 0 ? valid & ~Bits{7} : valid;
+            follow<false>(maxima, base, m.above & ~abovePrev & crossingsValid,
+                          risingPrev & ~m.rising & turnsValid);
+            follow<true>(minima, base, m.below & ~belowPrev & crossingsValid,
+                         fallingPrev & ~m.falling & turnsValid);
+        }
+        return true;
+    }
+};
+
+// The rules applied sample by sample, for windows whose centred samples may
+// not be finite.
+void plainScan(const double *samples, int n, Centre centre, int delta, int capacity, Extrema &ex) {
     bool maxArmed = false, minArmed = false;
-    double previousDiff = -1000.0; // nothing is marked until a real difference is known
-    double before = 0.0;           // the centred sample before the current one
+    double previousDiff = -1000.0;
     int lastMax = -1000000, lastMin = -1000000;
-
-    double centred(int i) const { return samples[i] - centre.mean; }
-
-    void step(int i) {
-        const double here = centred(i);
+    for (int i = 2; i < n; ++i) {
+        const double here = samples[i] - centre.mean, before = samples[i - 1] - centre.mean;
         if (before <= 0.0 && here > 0.0)
             maxArmed = true;
         if (before >= 0.0 && here < 0.0)
@@ -124,59 +221,8 @@ struct ExtremaScan {
             }
         }
         previousDiff = diff;
-        before = here;
     }
-
-    // The first sample from i on (i >= 3) at which W's events may change the
-    // state, or n; sets before and previousDiff for it.
-    template <Watch W> int skip(int i, int n) {
-#if defined(__SSE2__)
-        const __m128d mean = _mm_set1_pd(centre.mean), threshold = _mm_set1_pd(centre.threshold);
-        // Four samples per round, in two pairs, with one branch.
-        __m128d older = _mm_sub_pd(_mm_loadu_pd(samples + i - 2), mean);
-        for (; i + 3 < n; i += 4) {
-            const __m128d first = _mm_sub_pd(_mm_loadu_pd(samples + i), mean);
-            const __m128d second = _mm_sub_pd(_mm_loadu_pd(samples + i + 2), mean);
-            const __m128d m1 =
-                mayChange<Sse2, W>(older, _mm_shuffle_pd(older, first, 1), first, threshold);
-            const __m128d m2 =
-                mayChange<Sse2, W>(first, _mm_shuffle_pd(first, second, 1), second, threshold);
-            const int lanes = _mm_movemask_pd(m1) | _mm_movemask_pd(m2) << 2;
-            if (lanes != 0) {
-                i += __builtin_ctz(static_cast<unsigned>(lanes));
-                break;
-            }
-            older = second;
-        }
-#endif
-        for (; i < n; ++i) {
-            if (mayChange<Scalar, W>(centred(i - 2), centred(i - 1), centred(i), centre.threshold))
-                break;
-        }
-        if (i < n) {
-            before = centred(i - 1);
-            previousDiff = before - centred(i - 2);
-        }
-        return i;
-    }
-
-    void run(int n) {
-        before = centred(1);
-        step(2);
-        for (int i = 3; i < n;) {
-            if (!maxArmed && !minArmed)
-                i = skip<Watch::Crossing>(i, n);
-            else if (!minArmed)
-                i = skip<Watch::MaxArmed>(i, n);
-            else if (!maxArmed)
-                i = skip<Watch::MinArmed>(i, n);
-            else
-                i = skip<Watch::Turn>(i, n);
-            if (i < n)
-                step(i++);
-        }
-    }
-};
+}
 
 } // namespace
 
@@ -185,8 +231,10 @@ void markExtrema(const double *samples, int n, Centre centre, int delta, int cap
     ex.minCount = ex.maxCount = 0;
     if (n < 3)
         return;
-    ExtremaScan scan{samples, centre, delta, capacity, ex};
-    scan.run(n);
+    if (Scan{samples, centre, delta, capacity}.run(n, ex))
+        return;
+    ex.minCount = ex.maxCount = 0;
+    plainScan(samples, n, centre, delta, capacity, ex);
 }
 
 } // namespace wavepitch

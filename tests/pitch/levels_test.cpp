@@ -151,6 +151,86 @@ TEST(Extrema, ThresholdAndSpacing) {
     EXPECT_EQ(mark(x, 0.0, 0.5, 4).maxima, (std::vector<int>{4, 11}));
 }
 
+// The marking rules applied sample by sample, as the plain algorithm states
+// them.
+Marked plainMark(const std::vector<double> &x, double mean, double threshold, int delta) {
+    Marked m;
+    bool maxArmed = false, minArmed = false;
+    double previousDiff = -1000.0;
+    int lastMax = -1000000, lastMin = -1000000;
+    for (int i = 2; i < static_cast<int>(x.size()); ++i) {
+        const double si = x[i] - mean, si1 = x[i - 1] - mean;
+        if (si1 <= 0 && si > 0)
+            maxArmed = true;
+        if (si1 >= 0 && si < 0)
+            minArmed = true;
+        const double d = si - si1;
+        if (previousDiff > -1000.0) {
+            if (minArmed && previousDiff < 0 && d >= 0 && std::fabs(si) >= threshold &&
+                i > lastMin + delta) {
+                m.minima.push_back(i);
+                lastMin = i;
+                minArmed = false;
+            }
+            if (maxArmed && previousDiff > 0 && d <= 0 && std::fabs(si) >= threshold &&
+                i > lastMax + delta) {
+                m.maxima.push_back(i);
+                lastMax = i;
+                maxArmed = false;
+            }
+        }
+        previousDiff = d;
+    }
+    return m;
+}
+
+// Every length (not only powers of two, so that partial blocks of samples
+// are met), plateaus and values equal to the mean, samples so close together
+// that centring rounds them to the same value, differences beyond -1000, and
+// samples so large that centring overflows.
+TEST(Extrema, MatchPlainRulesOnAnySignal) {
+    std::mt19937 rng(1403);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int marks = 0;
+    for (int trial = 0; trial < 4000; ++trial) {
+        const int n = 3 + static_cast<int>(rng() % 300);
+        const int kind = trial % 5;
+        std::vector<double> x(n);
+        const double hz = 50.0 + 3000.0 * unit(rng), phase = 6.3 * unit(rng);
+        for (int i = 0; i < n; ++i) {
+            const double tone = std::sin(2.0 * M_PI * hz * i / 44100.0 + phase);
+            switch (kind) {
+            case 0: // a noisy tone
+                x[i] = tone + 0.3 * (unit(rng) - 0.5);
+                break;
+            case 1: // coarse steps: plateaus, and samples equal to the mean
+                x[i] = std::round(4.0 * tone + 2.0 * (unit(rng) - 0.5)) / 4.0;
+                break;
+            case 2: // steps of one unit in the last place of a large offset
+                x[i] = 1.0 + std::ldexp(std::round(8.0 * tone), -52);
+                break;
+            case 3: // a square wave in thousands: falls beyond -1000
+                x[i] = (tone > 0.0 ? 3000.0 : -3000.0) + 200.0 * (unit(rng) - 0.5);
+                break;
+            default: // near the largest doubles: centring overflows
+                x[i] = (unit(rng) < 0.5 ? 1.7e308 : -1.7e308) * tone;
+                break;
+            }
+        }
+        const double mean = kind == 2   ? 1.0 + std::ldexp(1.0, -53)
+                            : kind == 4 ? (unit(rng) < 0.5 ? 1.0e308 : -1.0e308)
+                                        : 0.2 * (unit(rng) - 0.5);
+        const double threshold = kind == 2 ? 0.0 : (kind == 3 ? 1500.0 : 0.6) * unit(rng);
+        const int delta = static_cast<int>(rng() % 15);
+        const Marked fast = mark(x, mean, threshold, delta);
+        const Marked plain = plainMark(x, mean, threshold, delta);
+        ASSERT_EQ(fast.minima, plain.minima) << "trial " << trial << " n " << n;
+        ASSERT_EQ(fast.maxima, plain.maxima) << "trial " << trial << " n " << n;
+        marks += static_cast<int>(plain.minima.size() + plain.maxima.size());
+    }
+    EXPECT_GT(marks, 40000);
+}
+
 TEST(Levels, DecimationAveragesPairsInPlace) {
     std::vector<double> x{1, 3, 5, 7, -2, 2, 10, 11, 4, 5, 1e308, 1e308};
     wavepitch::decimate(x.data(), 12, x.data());
