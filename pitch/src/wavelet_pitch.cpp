@@ -196,7 +196,10 @@ void countDistances(const Extrema &ex, int *histogram) {
     countFrom(ex.maxima, ex.maxCount, histogram);
 }
 
-int bestDistance(const int *histogram, int n, int delta, DistanceRange range) {
+namespace {
+
+// The search over every distance, with a running window sum.
+int bestDistanceByScan(const int *histogram, int n, int delta, DistanceRange range) {
     // Below range.lo - delta every window sum is 0: distance 0 takes the lead
     // with it and no later zero can displace it (only 0 is twice 0). Beyond
     // range.hi + delta the sums are 0 again and lose to the best, which is
@@ -220,6 +223,82 @@ int bestDistance(const int *histogram, int n, int delta, DistanceRange range) {
             bestValue = sum;
             best = i;
         }
+    }
+    return best;
+}
+
+// Distances of histogram[lo, hi] whose counters are not 0, ascending, at most
+// capacity of them; -1 when there are more.
+int nonzeroDistances(const int *histogram, int lo, int hi, int *out, int capacity) {
+    int count = 0;
+    int d = lo;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; d + 3 <= hi; d += 4) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(histogram + d));
+        unsigned found =
+            ~static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, zero)))) &
+            0xfu;
+        if (found == 0)
+            continue;
+        if (count + 4 > capacity)
+            return -1;
+        for (; found != 0; found &= found - 1)
+            out[count++] = d + __builtin_ctz(found);
+    }
+#endif
+    for (; d <= hi; ++d) {
+        if (histogram[d] == 0)
+            continue;
+        if (count == capacity)
+            return -1;
+        out[count++] = d;
+    }
+    return count;
+}
+
+} // namespace
+
+int bestDistance(const int *histogram, int n, int delta, DistanceRange range) {
+    // The window sum changes only where a counted distance enters the window
+    // (at d - delta, or 0) or leaves it (at d + delta + 1), so the search
+    // goes from one such change to the next. Within a stretch of one sum s,
+    // only its first distance can take the lead (when s beats the best), and
+    // then, while s equals the best value, the distance twice the best as
+    // long as it lies in the stretch.
+    constexpr int kCapacity = 256;
+    int distances[kCapacity];
+    const int count = nonzeroDistances(histogram, range.lo, range.hi, distances, kCapacity);
+    if (count < 0)
+        return bestDistanceByScan(histogram, n, delta, range);
+    const auto entersAt = [&](int j) {
+        return distances[j] - delta > 0 ? distances[j] - delta : 0;
+    };
+    const auto leavesAt = [&](int j) { return distances[j] + delta + 1; };
+    int bestValue = -1, best = -1, sum = 0;
+    int entered = 0, left = 0;
+    for (int a = 0; a < n;) {
+        for (; entered < count && entersAt(entered) == a; ++entered)
+            sum += histogram[distances[entered]];
+        for (; left < count && leavesAt(left) == a; ++left)
+            sum -= histogram[distances[left]];
+        int next = n;
+        if (entered < count && entersAt(entered) < next)
+            next = entersAt(entered);
+        if (left < count && leavesAt(left) < next)
+            next = leavesAt(left);
+        // The stretch [a, next - 1] of sum.
+        if (sum > bestValue) {
+            bestValue = sum;
+            best = a;
+        } else if (sum == bestValue && a == 2 * best) {
+            best = a;
+        }
+        if (sum == bestValue) {
+            for (int at = a; best <= (next - 1) / 2 && 2 * best > at;)
+                at = best = 2 * best;
+        }
+        a = next;
     }
     return best;
 }

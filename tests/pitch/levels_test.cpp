@@ -87,7 +87,7 @@ TEST(ModeSearch, TiesPreferExactlyDoubleTheBest) {
 
 TEST(ModeSearch, WindowedSumMatchesPlainSearch) {
     std::mt19937 rng(7);
-    for (int trial = 0; trial < 3000; ++trial) {
+    for (int trial = 0; trial < 6000; ++trial) {
         const int n = 8 << (trial % 7);
         const int delta = static_cast<int>(rng() % 15);
         std::vector<int> h(n, 0);
@@ -98,6 +98,15 @@ TEST(ModeSearch, WindowedSumMatchesPlainSearch) {
         const int extra = static_cast<int>(rng() % 6);
         for (int k = 0; k < extra && hi > lo; ++k)
             h[lo + static_cast<int>(rng() % (hi - lo))] += static_cast<int>(rng() % 3);
+        // Or counters all through the range, small enough to tie often, and
+        // at times more of them than the search keeps track of one by one.
+        if (trial % 3 == 0) {
+            for (int d = lo + 1; d < hi; ++d)
+                h[d] = rng() % 4 == 0 ? static_cast<int>(rng() % 3) : 0;
+            if (trial % 9 == 0)
+                for (int d = lo + 1; d < hi; ++d)
+                    h[d] = 1 + static_cast<int>(rng() % 2);
+        }
         ASSERT_EQ(wavepitch::bestDistance(h.data(), n, delta, DistanceRange{lo, hi}),
                   reference::bestDistance(h.data(), n, delta))
             << "trial " << trial << " n " << n << " delta " << delta;
