@@ -33,6 +33,11 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
+#include <immintrin.h>
+#define WAVEPITCH_AVX2 1
+#endif
 
 namespace wavepitch {
 namespace {
@@ -47,6 +52,19 @@ struct ChunkMasks {
     Bits above = 0, below = 0, rising = 0, falling = 0;
     bool finite = true; // every centred sample of the chunk
 };
+
+// The tests for sample base + k alone.
+void maskOne(ChunkMasks &m, const double *samples, int base, int k, double mean) {
+    const int i = base + k;
+    const double c = samples[i] - mean;
+    const double p = i > 0 ? samples[i - 1] - mean : c;
+    const Bits bit = Bits{1} << k;
+    m.finite = m.finite && std::isfinite(c);
+    m.above |= c > 0.0 ? bit : 0;
+    m.below |= c < 0.0 ? bit : 0;
+    m.rising |= c > p ? bit : 0;
+    m.falling |= c < p ? bit : 0;
+}
 
 ChunkMasks chunkMasks(const double *samples, int base, int length, double mean) {
     ChunkMasks m;
@@ -79,18 +97,76 @@ ChunkMasks chunkMasks(const double *samples, int base, int length, double mean) 
     m.finite = _mm_movemask_epi8(
                    _mm_cmpeq_epi8(_mm_castpd_si128(nonFinite), _mm_setzero_si128())) == 0xffff;
 #endif
-    for (; k < length; ++k) {
-        const int i = base + k;
-        const double c = samples[i] - mean;
-        const double p = i > 0 ? samples[i - 1] - mean : c;
-        const Bits bit = Bits{1} << k;
-        m.finite = m.finite && std::isfinite(c);
-        m.above |= c > 0.0 ? bit : 0;
-        m.below |= c < 0.0 ? bit : 0;
-        m.rising |= c > p ? bit : 0;
-        m.falling |= c < p ? bit : 0;
-    }
+    for (; k < length; ++k)
+        maskOne(m, samples, base, k, mean);
     return m;
+}
+
+#if defined(WAVEPITCH_AVX2)
+// The same tests four samples at a time, on processors that have AVX2 (the
+// same IEEE comparisons and subtractions, so the same bits).
+__attribute__((target("avx2"))) ChunkMasks chunkMasksAvx2(const double *samples, int base,
+                                                          int length, double mean) {
+    ChunkMasks m;
+    int k = 0;
+    if (base == 0) // sample 0 has none before it to load
+        for (; k < 4 && k < length; ++k)
+            maskOne(m, samples, base, k, mean);
+    const __m256d centre = _mm256_set1_pd(mean), zero = _mm256_setzero_pd();
+    __m256d nonFinite = zero;
+    for (; k + 4 <= length; k += 4) {
+        const double *at = samples + base + k;
+        const __m256d c = _mm256_sub_pd(_mm256_loadu_pd(at), centre);
+        const __m256d p = _mm256_sub_pd(_mm256_loadu_pd(at - 1), centre);
+        // (A lambda would not inherit this function's target.)
+        const Bits above =
+            static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(c, zero, _CMP_GT_OQ)));
+        const Bits below =
+            static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(c, zero, _CMP_LT_OQ)));
+        const Bits rising =
+            static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(c, p, _CMP_GT_OQ)));
+        const Bits falling =
+            static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(c, p, _CMP_LT_OQ)));
+        m.above |= above << k;
+        m.below |= below << k;
+        m.rising |= rising << k;
+        m.falling |= falling << k;
+        nonFinite = _mm256_or_pd(nonFinite, _mm256_sub_pd(c, c));
+    }
+    m.finite = m.finite && _mm256_movemask_pd(_mm256_cmp_pd(nonFinite, zero, _CMP_NEQ_UQ)) == 0;
+    for (; k < length; ++k)
+        maskOne(m, samples, base, k, mean);
+    return m;
+}
+
+// Whether the processor and the operating system support AVX2; asked once.
+bool haveAvx2() {
+    static int known = -1; // -1 not asked yet, else 0 or 1
+    int have = __atomic_load_n(&known, __ATOMIC_RELAXED);
+    if (have >= 0)
+        return have != 0;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    have = 0;
+    if (__get_cpuid(1, &a, &b, &c, &d) && (c & bit_OSXSAVE) && (c & bit_AVX)) {
+        unsigned lo = 0, hi = 0;
+        __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        // The operating system saves the SSE and AVX registers.
+        if ((lo & 6u) == 6u && __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2))
+            have = 1;
+    }
+    __atomic_store_n(&known, have, __ATOMIC_RELAXED);
+    return have != 0;
+}
+#endif
+
+using MaskFunction = ChunkMasks (*)(const double *, int, int, double);
+
+MaskFunction maskFunction() {
+#if defined(WAVEPITCH_AVX2)
+    if (haveAvx2())
+        return chunkMasksAvx2;
+#endif
+    return chunkMasks;
 }
 
 // The bits of word from bit k on (none when k is 64 or more).
@@ -163,9 +239,10 @@ struct Scan {
         Chain maxima{ex.maxima, ex.maxCount};
         Chain minima{ex.minima, ex.minCount};
         Bits aboveCarry = 0, belowCarry = 0, risingCarry = 0, fallingCarry = 0;
+        const MaskFunction masksOf = maskFunction();
         for (int base = 0; base < n; base += kChunk) {
             const int length = n - base < kChunk ? n - base : kChunk;
-            const ChunkMasks m = chunkMasks(samples, base, length, centre.mean);
+            const ChunkMasks m = masksOf(samples, base, length, centre.mean);
             if (!m.finite)
                 return false;
             // The same tests for the sample before each one.
