@@ -82,6 +82,27 @@ inline void storePitch(unsigned i, double pitch) {
         pitchArray[i].store(pitch, std::memory_order_relaxed);
 }
 
+// The frames from i up to end (if i is below it) while the tracking stage is settled: each one
+// that listens gives pitch again, stored when Store is set. Stops early at a
+// frame that asks for a reset (already taken from control), setting reset.
+// This loop runs for most of a listening block, so it is kept tight.
+template <bool Store, class Control, class PlayTone>
+unsigned settledFrames(unsigned i, unsigned end, double pitch, Control &control,
+                       const PlayTone &playTone, bool &reset) {
+    for (; i < end; ++i) {
+        playTone(i);
+        if (__builtin_expect(!control.listen(i), 0))
+            continue;
+        if (__builtin_expect(control.takeReset(), 0)) {
+            reset = true;
+            return i;
+        }
+        if (Store)
+            pitchArray[i].store(pitch, std::memory_order_relaxed);
+    }
+    return i;
+}
+
 // Control is any type with tone(i), freq(i), listen(i) and takeReset(); the
 // values are asked for afresh at every frame, in that order.
 template <class Control>
@@ -89,7 +110,7 @@ void renderBlock(double *out, const double *in, unsigned frames, Control &contro
     for (unsigned i = 0; i < frames; ++i)
         out[i] = 0.0;
     const auto playTone = [&](unsigned i) {
-        if (control.tone(i)) {
+        if (__builtin_expect(control.tone(i), 0)) {
             out[i] = std::sin(kToneK * control.freq(i) * g_t / kSampleRate);
             g_t += 1.0;
         }
@@ -112,20 +133,16 @@ void renderBlock(double *out, const double *in, unsigned frames, Control &contro
         // again and leave the record alone, so the result is stored as it
         // is. Only a reset changes the record; the stage then runs again
         // until it settles anew.
-        const unsigned storedFrames =
-            settledPitch == 0.0 ? 0u : (frames < kPitchFrames ? frames : kPitchFrames);
-        for (; i < frames; ++i) {
-            playTone(i);
-            if (control.listen(i)) {
-                if (control.takeReset()) {
-                    dywapitch_inittracking(&pitchtracker);
-                    settledPitch = estimate.track(&pitchtracker);
-                    storePitch(i++, settledPitch);
-                    break;
-                }
-                if (i < storedFrames)
-                    pitchArray[i].store(settledPitch, std::memory_order_relaxed);
-            }
+        const double pitch = settledPitch;
+        const unsigned stored = pitch == 0.0 ? 0u : (frames < kPitchFrames ? frames : kPitchFrames);
+        bool reset = false;
+        i = settledFrames<true>(i, stored, pitch, control, playTone, reset);
+        if (!reset)
+            i = settledFrames<false>(i, frames, pitch, control, playTone, reset);
+        if (reset) {
+            dywapitch_inittracking(&pitchtracker);
+            settledPitch = estimate.track(&pitchtracker);
+            storePitch(i++, settledPitch);
         }
     }
 }
@@ -136,7 +153,7 @@ struct SharedControl {
     double freq(unsigned) const { return g_freq.load(std::memory_order_relaxed); }
     bool listen(unsigned) const { return pitch_listen.load(std::memory_order_acquire); }
     bool takeReset() const {
-        return tracker_reset.load(std::memory_order_relaxed) &&
+        return __builtin_expect(tracker_reset.load(std::memory_order_relaxed), 0) &&
                tracker_reset.exchange(false, std::memory_order_relaxed);
     }
 };
