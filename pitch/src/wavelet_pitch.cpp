@@ -130,10 +130,37 @@ double estimateOnHeap(const double *window, int size) {
 Centre centreOfWindow(const double *samples, int count, double *halved) {
     // The running extremes start at 0.0, so the maximum is never below 0 and
     // the minimum never above it. The sum must run in sample order to give
-    // the plain result, so the loop waits on each addition; the first
-    // decimation fits into that wait.
+    // the plain result, so the loop waits on each addition; the extremes and
+    // the first decimation fit into that wait.
     double sum = 0.0, maximum = 0.0, minimum = 0.0;
-    for (int i = 0; i + 1 < count; i += 2) {
+    int i = 0;
+#if defined(__SSE2__)
+    // The extremes per lane, with the plain tests (x > max ? x : max), then
+    // the two lanes' results against each other: the maximum of a set does
+    // not depend on the order, and as values only replace smaller ones, a
+    // -0.0 never displaces the starting 0.0.
+    __m128d highest = _mm_setzero_pd(), lowest = _mm_setzero_pd();
+    const __m128d half = _mm_set1_pd(kHalf);
+    for (; i + 3 < count; i += 4) {
+        const __m128d v0 = _mm_loadu_pd(samples + i), v1 = _mm_loadu_pd(samples + i + 2);
+        sum += samples[i];
+        sum += samples[i + 1];
+        sum += samples[i + 2];
+        sum += samples[i + 3];
+        highest = _mm_max_pd(_mm_max_pd(v0, highest), _mm_max_pd(v1, highest));
+        lowest = _mm_min_pd(_mm_min_pd(v0, lowest), _mm_min_pd(v1, lowest));
+        const __m128d pairs = _mm_add_pd(_mm_unpacklo_pd(v0, v1), _mm_unpackhi_pd(v0, v1));
+        _mm_storeu_pd(halved + i / 2, _mm_mul_pd(pairs, half));
+    }
+    const double highs[2] = {_mm_cvtsd_f64(highest),
+                             _mm_cvtsd_f64(_mm_unpackhi_pd(highest, highest))};
+    const double lows[2] = {_mm_cvtsd_f64(lowest), _mm_cvtsd_f64(_mm_unpackhi_pd(lowest, lowest))};
+    for (double v : highs)
+        maximum = v > maximum ? v : maximum;
+    for (double v : lows)
+        minimum = v < minimum ? v : minimum;
+#endif
+    for (; i + 1 < count; i += 2) {
         const double a = samples[i], b = samples[i + 1];
         sum += a;
         sum += b;
