@@ -50,11 +50,13 @@ constexpr int kChunk = 64;
 // bit 0 of a chunk at base 0 means nothing; the caller masks it.
 struct ChunkMasks {
     Bits above = 0, below = 0, rising = 0, falling = 0;
+    Bits far = 0;       // at least the threshold away from the mean
     bool finite = true; // every centred sample of the chunk
 };
 
 // The tests for sample base + k alone.
-void maskOne(ChunkMasks &m, const double *samples, int base, int k, double mean) {
+void maskOne(ChunkMasks &m, const double *samples, int base, int k, Centre centre) {
+    const double mean = centre.mean;
     const int i = base + k;
     const double c = samples[i] - mean;
     const double p = i > 0 ? samples[i - 1] - mean : c;
@@ -64,21 +66,24 @@ void maskOne(ChunkMasks &m, const double *samples, int base, int k, double mean)
     m.below |= c < 0.0 ? bit : 0;
     m.rising |= c > p ? bit : 0;
     m.falling |= c < p ? bit : 0;
+    m.far |= std::fabs(c) >= centre.threshold ? bit : 0;
 }
 
-ChunkMasks chunkMasks(const double *samples, int base, int length, double mean) {
+ChunkMasks chunkMasks(const double *samples, int base, int length, Centre centre) {
+    const double mean = centre.mean;
     ChunkMasks m;
     int k = 0;
 #if defined(__SSE2__)
-    const __m128d centre = _mm_set1_pd(mean), zero = _mm_setzero_pd();
+    const __m128d middle = _mm_set1_pd(mean), zero = _mm_setzero_pd();
+    const __m128d threshold = _mm_set1_pd(centre.threshold), sign = _mm_set1_pd(-0.0);
     __m128d nonFinite = zero;
     // (c(i - 2), c(i - 1)) for the first group; at base 0 a stand-in.
-    __m128d before = base > 0 ? _mm_sub_pd(_mm_loadu_pd(samples + base - 2), centre)
-                              : _mm_sub_pd(_mm_loadu_pd(samples), centre);
+    __m128d before = base > 0 ? _mm_sub_pd(_mm_loadu_pd(samples + base - 2), middle)
+                              : _mm_sub_pd(_mm_loadu_pd(samples), middle);
     for (; k + 4 <= length; k += 4) {
         const double *at = samples + base + k;
-        const __m128d c0 = _mm_sub_pd(_mm_loadu_pd(at), centre);
-        const __m128d c1 = _mm_sub_pd(_mm_loadu_pd(at + 2), centre);
+        const __m128d c0 = _mm_sub_pd(_mm_loadu_pd(at), middle);
+        const __m128d c1 = _mm_sub_pd(_mm_loadu_pd(at + 2), middle);
         const __m128d p0 = _mm_shuffle_pd(before, c0, 1);
         const __m128d p1 = _mm_shuffle_pd(c0, c1, 1);
         // One bit per sample: the high half of each lane's all-ones mask.
@@ -90,6 +95,9 @@ ChunkMasks chunkMasks(const double *samples, int base, int length, double mean) 
         m.below |= four(_mm_cmplt_pd(c0, zero), _mm_cmplt_pd(c1, zero)) << k;
         m.rising |= four(_mm_cmpgt_pd(c0, p0), _mm_cmpgt_pd(c1, p1)) << k;
         m.falling |= four(_mm_cmplt_pd(c0, p0), _mm_cmplt_pd(c1, p1)) << k;
+        m.far |= four(_mm_cmpge_pd(_mm_andnot_pd(sign, c0), threshold),
+                      _mm_cmpge_pd(_mm_andnot_pd(sign, c1), threshold))
+                 << k;
         // c - c is +0.0 for a finite c and NaN otherwise.
         nonFinite = _mm_or_pd(nonFinite, _mm_or_pd(_mm_sub_pd(c0, c0), _mm_sub_pd(c1, c1)));
         before = c1;
@@ -98,7 +106,7 @@ ChunkMasks chunkMasks(const double *samples, int base, int length, double mean) 
                    _mm_cmpeq_epi8(_mm_castpd_si128(nonFinite), _mm_setzero_si128())) == 0xffff;
 #endif
     for (; k < length; ++k)
-        maskOne(m, samples, base, k, mean);
+        maskOne(m, samples, base, k, centre);
     return m;
 }
 
@@ -106,18 +114,19 @@ ChunkMasks chunkMasks(const double *samples, int base, int length, double mean) 
 // The same tests four samples at a time, on processors that have AVX2 (the
 // same IEEE comparisons and subtractions, so the same bits).
 __attribute__((target("avx2"))) ChunkMasks chunkMasksAvx2(const double *samples, int base,
-                                                          int length, double mean) {
+                                                          int length, Centre centre) {
     ChunkMasks m;
     int k = 0;
     if (base == 0) // sample 0 has none before it to load
         for (; k < 4 && k < length; ++k)
-            maskOne(m, samples, base, k, mean);
-    const __m256d centre = _mm256_set1_pd(mean), zero = _mm256_setzero_pd();
+            maskOne(m, samples, base, k, centre);
+    const __m256d middle = _mm256_set1_pd(centre.mean), zero = _mm256_setzero_pd();
+    const __m256d threshold = _mm256_set1_pd(centre.threshold), sign = _mm256_set1_pd(-0.0);
     __m256d nonFinite = zero;
     for (; k + 4 <= length; k += 4) {
         const double *at = samples + base + k;
-        const __m256d c = _mm256_sub_pd(_mm256_loadu_pd(at), centre);
-        const __m256d p = _mm256_sub_pd(_mm256_loadu_pd(at - 1), centre);
+        const __m256d c = _mm256_sub_pd(_mm256_loadu_pd(at), middle);
+        const __m256d p = _mm256_sub_pd(_mm256_loadu_pd(at - 1), middle);
         // (A lambda would not inherit this function's target.)
         const Bits above =
             static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(c, zero, _CMP_GT_OQ)));
@@ -131,11 +140,14 @@ __attribute__((target("avx2"))) ChunkMasks chunkMasksAvx2(const double *samples,
         m.below |= below << k;
         m.rising |= rising << k;
         m.falling |= falling << k;
+        const Bits far = static_cast<unsigned>(
+            _mm256_movemask_pd(_mm256_cmp_pd(_mm256_andnot_pd(sign, c), threshold, _CMP_GE_OQ)));
+        m.far |= far << k;
         nonFinite = _mm256_or_pd(nonFinite, _mm256_sub_pd(c, c));
     }
     m.finite = m.finite && _mm256_movemask_pd(_mm256_cmp_pd(nonFinite, zero, _CMP_NEQ_UQ)) == 0;
     for (; k < length; ++k)
-        maskOne(m, samples, base, k, mean);
+        maskOne(m, samples, base, k, centre);
     return m;
 }
 
@@ -159,7 +171,7 @@ bool haveAvx2() {
 }
 #endif
 
-using MaskFunction = ChunkMasks (*)(const double *, int, int, double);
+using MaskFunction = ChunkMasks (*)(const double *, int, int, Centre);
 
 MaskFunction maskFunction() {
 #if defined(WAVEPITCH_AVX2)
@@ -192,16 +204,14 @@ struct Scan {
     Centre centre;
     int delta, capacity;
 
-    bool farEnough(int i) const { return std::fabs(samples[i] - centre.mean) >= centre.threshold; }
-
-    // A trough needs a previous difference above -1000 as well.
-    bool troughQualifies(int i) const {
-        const double previousDiff = (samples[i - 1] - centre.mean) - (samples[i - 2] - centre.mean);
-        return previousDiff > -1000.0 && farEnough(i);
+    // A trough needs a previous difference above -1000 as well (as a peak
+    // does, but a positive one always is).
+    bool notSteep(int i) const {
+        return (samples[i - 1] - centre.mean) - (samples[i - 2] - centre.mean) > -1000.0;
     }
 
     // Follows one kind through a chunk: arms is its crossings, turns its
-    // turning points (bit k for sample base + k).
+    // turning points far enough from the mean (bit k for sample base + k).
     template <bool Trough> void follow(Chain &chain, int base, Bits arms, Bits turns) const {
         int k = 0;
         while (!chain.full) {
@@ -214,11 +224,9 @@ struct Scan {
             }
             const int spaced = chain.last + delta + 1 - base;
             Bits t = from(turns, spaced > k ? spaced : k);
-            for (; t != 0; t &= t - 1) {
-                const int i = base + lowestBit(t);
-                if (Trough ? troughQualifies(i) : farEnough(i))
-                    break;
-            }
+            if (Trough)
+                while (t != 0 && !notSteep(base + lowestBit(t)))
+                    t &= t - 1;
             if (t == 0)
                 return;
             k = lowestBit(t);
@@ -242,7 +250,7 @@ struct Scan {
         const MaskFunction masksOf = maskFunction();
         for (int base = 0; base < n; base += kChunk) {
             const int length = n - base < kChunk ? n - base : kChunk;
-            const ChunkMasks m = masksOf(samples, base, length, centre.mean);
+            const ChunkMasks m = masksOf(samples, base, length, centre);
             if (!m.finite)
                 return false;
             // The same tests for the sample before each one.
@@ -260,9 +268,9 @@ struct Scan {
             const Bits crossingsValid = base == 0 ? valid & ~Bits{3} : valid;
             const Bits turnsValid = base == 0 ? valid & ~Bits{7} : valid;
             follow<false>(maxima, base, m.above & ~abovePrev & crossingsValid,
-                          risingPrev & ~m.rising & turnsValid);
+                          risingPrev & ~m.rising & m.far & turnsValid);
             follow<true>(minima, base, m.below & ~belowPrev & crossingsValid,
-                         fallingPrev & ~m.falling & turnsValid);
+                         fallingPrev & ~m.falling & m.far & turnsValid);
         }
         return true;
     }
