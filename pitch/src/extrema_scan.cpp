@@ -110,6 +110,9 @@ ChunkMasks chunkMasks(const double *samples, int base, int length, Centre centre
     return m;
 }
 
+// Whether the wider masks may be used: -1 not decided yet, else 0 or 1.
+int wideMasks = -1;
+
 #if defined(WAVEPITCH_AVX2)
 // The same tests four samples at a time, on processors that have AVX2 (the
 // same IEEE comparisons and subtractions, so the same bits).
@@ -153,8 +156,7 @@ __attribute__((target("avx2"))) ChunkMasks chunkMasksAvx2(const double *samples,
 
 // Whether the processor and the operating system support AVX2; asked once.
 bool haveAvx2() {
-    static int known = -1; // -1 not asked yet, else 0 or 1
-    int have = __atomic_load_n(&known, __ATOMIC_RELAXED);
+    int have = __atomic_load_n(&wideMasks, __ATOMIC_RELAXED);
     if (have >= 0)
         return have != 0;
     unsigned a = 0, b = 0, c = 0, d = 0;
@@ -166,7 +168,7 @@ bool haveAvx2() {
         if ((lo & 6u) == 6u && __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2))
             have = 1;
     }
-    __atomic_store_n(&known, have, __ATOMIC_RELAXED);
+    __atomic_store_n(&wideMasks, have, __ATOMIC_RELAXED);
     return have != 0;
 }
 #endif
@@ -310,6 +312,10 @@ void plainScan(const double *samples, int n, Centre centre, int delta, int capac
 }
 
 } // namespace
+
+void allowWideMasks(bool allowed) {
+    __atomic_store_n(&wideMasks, allowed ? -1 : 0, __ATOMIC_RELAXED);
+}
 
 void markExtrema(const double *samples, int n, Centre centre, int delta, int capacity,
                  Extrema &ex) {

@@ -231,10 +231,15 @@ TEST(Extrema, MatchPlainRulesOnAnySignal) {
                                         : 0.2 * (unit(rng) - 0.5);
         const double threshold = kind == 2 ? 0.0 : (kind == 3 ? 1500.0 : 0.6) * unit(rng);
         const int delta = static_cast<int>(rng() % 15);
-        const Marked fast = mark(x, mean, threshold, delta);
         const Marked plain = plainMark(x, mean, threshold, delta);
-        ASSERT_EQ(fast.minima, plain.minima) << "trial " << trial << " n " << n;
-        ASSERT_EQ(fast.maxima, plain.maxima) << "trial " << trial << " n " << n;
+        // With the processor's widest vectors, and with the baseline ones.
+        for (bool wide : {true, false}) {
+            wavepitch::allowWideMasks(wide);
+            const Marked fast = mark(x, mean, threshold, delta);
+            wavepitch::allowWideMasks(true);
+            ASSERT_EQ(fast.minima, plain.minima) << "trial " << trial << " n " << n << " " << wide;
+            ASSERT_EQ(fast.maxima, plain.maxima) << "trial " << trial << " n " << n << " " << wide;
+        }
         marks += static_cast<int>(plain.minima.size() + plain.maxima.size());
     }
     EXPECT_GT(marks, 40000);
