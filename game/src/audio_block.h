@@ -120,15 +120,19 @@ void renderBlock(double *out, const double *in, unsigned frames, Control &contro
     for (unsigned i = 0; i < frames;) {
         // Every listening frame runs the tracking stage until one step leaves
         // the record as it was.
-        for (; i < frames && !estimate.settled(); ++i) {
+        bool settled = false;
+        for (; i < frames && !settled; ++i) {
             playTone(i);
             if (control.listen(i)) {
                 if (control.takeReset())
                     dywapitch_inittracking(&pitchtracker);
                 settledPitch = estimate.track(&pitchtracker);
                 storePitch(i, settledPitch);
+                settled = estimate.settled();
             }
         }
+        if (!settled)
+            return;
         // From there on each listening frame would give that step's result
         // again and leave the record alone, so the result is stored as it
         // is. Only a reset changes the record; the stage then runs again
