@@ -188,21 +188,25 @@ namespace {
 // Positions ascend, so the nearest successor gives the shortest distance and
 // the second successor the longest.
 void widenRange(const int *positions, int count, DistanceRange &range) {
+    int lo = range.lo, hi = range.hi;
     for (int j = 0; j + 1 < count; ++j) {
         const int near = positions[j + 1] - positions[j];
         const int far = j + 2 < count ? positions[j + 2] - positions[j] : near;
-        if (near < range.lo)
-            range.lo = near;
-        if (far > range.hi)
-            range.hi = far;
+        lo = near < lo ? near : lo;
+        hi = far > hi ? far : hi;
     }
+    range = DistanceRange{lo, hi};
 }
 
+// Each position with its next two successors, whose distances are positive.
 void countFrom(const int *positions, int count, int *histogram) {
-    for (int j = 0; j < count; ++j) {
-        for (int k = 1; k <= 2 && j + k < count; ++k)
-            ++histogram[_iabs(positions[j] - positions[j + k])];
+    int j = 0;
+    for (; j + 2 < count; ++j) {
+        ++histogram[positions[j + 1] - positions[j]];
+        ++histogram[positions[j + 2] - positions[j]];
     }
+    if (j + 1 < count)
+        ++histogram[positions[j + 1] - positions[j]];
 }
 
 int clampedSum(const int *histogram, int n, int from, int to) {
@@ -260,6 +264,13 @@ int bestDistanceByScan(const int *histogram, int n, int delta, DistanceRange ran
 
 // Distances of histogram[lo, hi] whose counters are not 0, ascending, at most
 // capacity of them; -1 when there are more.
+// For each set of four lanes (bit k for lane k): how many, and which, in order.
+constexpr unsigned char kFound[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+constexpr unsigned char kLanes[16][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0},
+                                         {2, 0, 0, 0}, {0, 2, 0, 0}, {1, 2, 0, 0}, {0, 1, 2, 0},
+                                         {3, 0, 0, 0}, {0, 3, 0, 0}, {1, 3, 0, 0}, {0, 1, 3, 0},
+                                         {2, 3, 0, 0}, {0, 2, 3, 0}, {1, 2, 3, 0}, {0, 1, 2, 3}};
+
 int nonzeroDistances(const int *histogram, int lo, int hi, int *out, int capacity) {
     int count = 0;
     int d = lo;
@@ -267,15 +278,16 @@ int nonzeroDistances(const int *histogram, int lo, int hi, int *out, int capacit
     const __m128i zero = _mm_setzero_si128();
     for (; d + 3 <= hi; d += 4) {
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(histogram + d));
-        unsigned found =
+        const unsigned found =
             ~static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, zero)))) &
             0xfu;
-        if (found == 0)
-            continue;
+        // All four slots are written and count advances past the found ones
+        // only: no branch on where the counters lie.
         if (count + 4 > capacity)
             return -1;
-        for (; found != 0; found &= found - 1)
-            out[count++] = d + __builtin_ctz(found);
+        for (int k = 0; k < 4; ++k)
+            out[count + k] = d + kLanes[found][k];
+        count += kFound[found];
     }
 #endif
     for (; d <= hi; ++d) {
@@ -337,13 +349,16 @@ int bestDistance(const int *histogram, int n, int delta, DistanceRange range) {
 double modeAround(const int *histogram, int size, int best, int delta) {
     double weighted = 0.0;
     long long weight = 0;
-    for (int d = best - delta; d <= best + delta; ++d) {
-        if (d < 0 || d >= size || histogram[d] <= 0)
-            continue;
-        // Formed in 64 bits: the product of a long distance and its count can
-        // exceed an int in a very long window.
-        weighted += static_cast<double>(static_cast<long long>(d) * histogram[d]);
-        weight += histogram[d];
+    const int from = best - delta > 0 ? best - delta : 0;
+    const int to = best + delta < size - 1 ? best + delta : size - 1;
+    for (int d = from; d <= to; ++d) {
+        // A counter that is not positive adds nothing: 0 to the weight, and
+        // +0.0 to a sum that is itself +0.0 or positive, which leaves it as
+        // it is. Formed in 64 bits: the product of a long distance and its
+        // count can exceed an int in a very long window.
+        const long long count = histogram[d] > 0 ? histogram[d] : 0;
+        weighted += static_cast<double>(d * count);
+        weight += count;
     }
     return weight > 0 ? weighted / static_cast<double>(weight) : kNoMode;
 }
