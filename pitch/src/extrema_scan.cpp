@@ -11,11 +11,12 @@
 // and so on.
 //
 // The scan below finds those events through bit masks, 64 samples at a time:
-// for each sample, whether it lies above or below the mean and whether it
-// rose or fell from the sample before. Those four tests are made on pairs of
-// samples with SSE2 and need no branch; the chains then jump from event to
-// event by counting bits, and only the few candidate turning points are
-// tested against the threshold.
+// for each sample, whether it lies above or below the mean, whether it rose
+// or fell from the sample before, and whether it lies at least the threshold
+// away from the mean. Those tests are made on two samples at a time with
+// SSE2, or four with AVX2 where the processor has it, and need no branch; the
+// chains then jump from event to event by counting bits. Only the rare
+// trough after a fall steeper than -1000 is looked at one sample at a time.
 //
 // The masks give the plain rules exactly as long as no centred sample is NaN
 // or infinite: then c(i - 1) <= 0 is !(c(i - 1) > 0), and the sign of the
@@ -45,7 +46,7 @@ namespace {
 using Bits = std::uint64_t;
 constexpr int kChunk = 64;
 
-// The four tests for samples base .. base + length - 1 (length <= 64), bit k
+// The tests for samples base .. base + length - 1 (length <= 64), bit k
 // for sample base + k. rising and falling compare with the sample before, so
 // bit 0 of a chunk at base 0 means nothing; the caller masks it.
 struct ChunkMasks {
@@ -110,7 +111,8 @@ ChunkMasks chunkMasks(const double *samples, int base, int length, Centre centre
     return m;
 }
 
-// Whether the wider masks may be used: -1 not decided yet, else 0 or 1.
+// Whether the AVX2 masks are used: -1 to be decided from the processor, else
+// 0 or 1.
 int wideMasks = -1;
 
 #if defined(WAVEPITCH_AVX2)

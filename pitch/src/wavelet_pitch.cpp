@@ -9,11 +9,11 @@
 // Every result must equal, bit for bit, that of the plain algorithm, so the
 // floating-point operations below are the plain ones on the plain values, and
 // the sum runs in sample order. The savings are elsewhere: level 0 reads the
-// caller's samples without a copy and the first decimation is made while they
-// are summed; the extrema scan tests four samples at a time and applies the
-// full rules only where something can change; the histogram is cleared and
-// searched only where distances were counted, and the mode search keeps a
-// running window sum instead of re-adding it.
+// caller's samples without a copy, and the extremes and the first decimation
+// are made while the samples are summed; the extrema scan works on bit masks
+// of many samples at once and jumps from event to event; the histogram is
+// cleared and searched only where distances were counted, and the mode
+// search goes from one change of its window sum to the next.
 
 #include "dywapitch_internal.h"
 #include "wavelet_levels.h"
