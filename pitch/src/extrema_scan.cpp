@@ -121,17 +121,16 @@ int wideMasks = -1;
 __attribute__((target("avx2"))) ChunkMasks chunkMasksAvx2(const double *samples, int base,
                                                           int length, Centre centre) {
     ChunkMasks m;
-    int k = 0;
-    if (base == 0) // sample 0 has none before it to load
-        for (; k < 4 && k < length; ++k)
-            maskOne(m, samples, base, k, centre);
     const __m256d middle = _mm256_set1_pd(centre.mean), zero = _mm256_setzero_pd();
     const __m256d threshold = _mm256_set1_pd(centre.threshold), sign = _mm256_set1_pd(-0.0);
     __m256d nonFinite = zero;
-    for (; k + 4 <= length; k += 4) {
+    for (int k = 0; k + 4 <= length; k += 4) {
         const double *at = samples + base + k;
         const __m256d c = _mm256_sub_pd(_mm256_loadu_pd(at), middle);
-        const __m256d p = _mm256_sub_pd(_mm256_loadu_pd(at - 1), middle);
+        // Sample 0 has none before it: a stand-in, whose bits the caller
+        // masks.
+        const __m256d p = base + k > 0 ? _mm256_sub_pd(_mm256_loadu_pd(at - 1), middle)
+                                       : _mm256_permute4x64_pd(c, _MM_SHUFFLE(2, 1, 0, 0));
         // (A lambda would not inherit this function's target.)
         const Bits above =
             static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(c, zero, _CMP_GT_OQ)));
@@ -150,8 +149,8 @@ __attribute__((target("avx2"))) ChunkMasks chunkMasksAvx2(const double *samples,
         m.far |= far << k;
         nonFinite = _mm256_or_pd(nonFinite, _mm256_sub_pd(c, c));
     }
-    m.finite = m.finite && _mm256_movemask_pd(_mm256_cmp_pd(nonFinite, zero, _CMP_NEQ_UQ)) == 0;
-    for (; k < length; ++k)
+    m.finite = _mm256_movemask_pd(_mm256_cmp_pd(nonFinite, zero, _CMP_NEQ_UQ)) == 0;
+    for (int k = length & ~3; k < length; ++k)
         maskOne(m, samples, base, k, centre);
     return m;
 }
