@@ -29,6 +29,11 @@ struct Extrema {
 // samples since the previous one of its kind.
 void markExtrema(const double *samples, int n, Centre centre, int delta, int capacity, Extrema &ex);
 
+// Whether markExtrema may use the processor's wider vectors (AVX2) where it
+// has them; when not, it uses the SSE2 that every x86-64 processor has. Both
+// give the same marks; the tests check each.
+void allowWideMasks(bool allowed);
+
 // Smallest and largest distance between an extremum and its next two
 // successors of the same kind; lo > hi when no pair exists.
 struct DistanceRange {

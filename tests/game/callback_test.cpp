@@ -58,10 +58,25 @@ struct ScriptedControl {
     }
 };
 
+// How the tracking stage's record went within one block of the reference: a
+// step that left the record as it found it is a settled state, from which
+// every later step with the same estimate repeats itself.
+struct Settling {
+    bool reached = false; // some step left the record unchanged
+    bool left = false;    // after that, the record changed all the same
+    bool listened = false;
+};
+
+bool sameRecord(const _dywapitchtracker &a, const _dywapitchtracker &b) {
+    return bits(a._lastPitch) == bits(b._lastPitch) && a._confidence == b._confidence;
+}
+
 // The reference: the tracker over the whole block at every listening frame.
 void referenceBlock(const std::vector<double> &in, const Script &script, _dywapitchtracker &tracker,
-                    std::vector<double> &pitches, bool &pending) {
+                    std::vector<double> &pitches, bool &pending, Settling *settling = nullptr) {
     const int n = static_cast<int>(in.size());
+    _dywapitchtracker settled{};
+    Settling local;
     for (unsigned i = 0; i < in.size(); ++i) {
         pending = pending || script.pressed[i];
         if (!script.listen[i])
@@ -69,10 +84,20 @@ void referenceBlock(const std::vector<double> &in, const Script &script, _dywapi
         if (pending)
             dywapitch_inittracking(&tracker);
         pending = false;
+        const _dywapitchtracker before = tracker;
+        if (local.reached && !sameRecord(before, settled))
+            local.left = true;
         const double p = dywapitch_computepitch(&tracker, in.data(), 0, n);
+        if (sameRecord(before, tracker) && !local.reached) {
+            local.reached = true;
+            settled = before;
+        }
+        local.listened = true;
         if (p != 0.0 && i < pitches.size())
             pitches[i] = p;
     }
+    if (settling != nullptr)
+        *settling = local;
 }
 
 std::vector<double> randomBlock(std::mt19937 &rng, unsigned frames) {
@@ -179,6 +204,68 @@ TEST_F(CallbackTest, StoredPitchesMatchTrackingAtEveryFrame) {
             nonzero += p != 0.0;
     }
     EXPECT_GT(nonzero, 10000u); // the comparison covered real pitches
+}
+
+// Sung material, where the tracking stage settles within a few frames of most
+// blocks. The scripts also knock it out of that state mid-block (a press
+// resets the record; listening pauses and resumes) and keep it from ever
+// settling (listening for the last frames only, or a press every few frames).
+TEST_F(CallbackTest, SungMaterialMatchesTrackingAtEveryFrame) {
+    constexpr unsigned kBlocks = 360;
+    const std::vector<double> phrase = testsignal::sungPhrase(kBlocks);
+    std::mt19937 rng(1407);
+    _dywapitchtracker reference;
+    dywapitch_inittracking(&reference);
+    std::vector<double> expected(kPitchFrames, 0.0);
+    bool pending = false;
+    unsigned reached = 0, left = 0, never = 0, nonzero = 0;
+    for (unsigned block = 0; block < kBlocks; ++block) {
+        const std::vector<double> in(phrase.begin() + block * 512,
+                                     phrase.begin() + (block + 1) * 512);
+        Script script{std::vector<bool>(512, true), std::vector<bool>(512, false)};
+        const unsigned at = 64 + static_cast<unsigned>(rng() % 384);
+        switch (block % 6) {
+        case 0: // a press mid-block resets the record
+            script.pressed[at] = true;
+            break;
+        case 1: // listening pauses, then resumes with or without a press
+            for (unsigned i = at; i < at + 20; ++i)
+                script.listen[i] = false;
+            script.pressed[at + 20] = rng() % 2 == 0;
+            break;
+        case 2: // listening starts only in the last frames
+            for (unsigned i = 0; i < 509; ++i)
+                script.listen[i] = false;
+            script.pressed[509] = true;
+            break;
+        case 3: // a press every few frames
+            for (unsigned i = 0; i < 512; i += 2 + block % 3)
+                script.pressed[i] = true;
+            break;
+        default: // listening throughout
+            break;
+        }
+        std::vector<double> out(512);
+        ScriptedControl control{script};
+        arrowsong::detail::renderBlock(out.data(), in.data(), 512, control);
+        Settling settling;
+        referenceBlock(in, script, reference, expected, pending, &settling);
+        for (unsigned i = 0; i < kPitchFrames; ++i)
+            ASSERT_EQ(bits(pitchArray[i]), bits(expected[i]))
+                << "block " << block << " frame " << i;
+        ASSERT_EQ(bits(pitchtracker._lastPitch), bits(reference._lastPitch)) << "block " << block;
+        ASSERT_EQ(pitchtracker._confidence, reference._confidence) << "block " << block;
+        reached += settling.reached;
+        left += settling.left;
+        never += settling.listened && !settling.reached;
+        for (unsigned i = 0; i < kPitchFrames; ++i)
+            nonzero += expected[i] != 0.0 && i > 0;
+    }
+    // Every kind of block occurred often enough to mean something.
+    EXPECT_GT(reached, kBlocks / 2);
+    EXPECT_GT(left, kBlocks / 10);
+    EXPECT_GT(never, kBlocks / 20);
+    EXPECT_GT(nonzero, 50000u);
 }
 
 TEST_F(CallbackTest, LiveCallbackMatchesTrackingAtEveryFrame) {

@@ -87,7 +87,7 @@ TEST(ModeSearch, TiesPreferExactlyDoubleTheBest) {
 
 TEST(ModeSearch, WindowedSumMatchesPlainSearch) {
     std::mt19937 rng(7);
-    for (int trial = 0; trial < 3000; ++trial) {
+    for (int trial = 0; trial < 6000; ++trial) {
         const int n = 8 << (trial % 7);
         const int delta = static_cast<int>(rng() % 15);
         std::vector<int> h(n, 0);
@@ -98,6 +98,15 @@ TEST(ModeSearch, WindowedSumMatchesPlainSearch) {
         const int extra = static_cast<int>(rng() % 6);
         for (int k = 0; k < extra && hi > lo; ++k)
             h[lo + static_cast<int>(rng() % (hi - lo))] += static_cast<int>(rng() % 3);
+        // Or counters all through the range, small enough to tie often, and
+        // at times more of them than the search keeps track of one by one.
+        if (trial % 3 == 0) {
+            for (int d = lo + 1; d < hi; ++d)
+                h[d] = rng() % 4 == 0 ? static_cast<int>(rng() % 3) : 0;
+            if (trial % 9 == 0)
+                for (int d = lo + 1; d < hi; ++d)
+                    h[d] = 1 + static_cast<int>(rng() % 2);
+        }
         ASSERT_EQ(wavepitch::bestDistance(h.data(), n, delta, DistanceRange{lo, hi}),
                   reference::bestDistance(h.data(), n, delta))
             << "trial " << trial << " n " << n << " delta " << delta;
@@ -149,6 +158,94 @@ TEST(Extrema, ThresholdAndSpacing) {
     // 8 is not more than 4 samples after 4: skipped, the flag stays armed and
     // the next turn is taken.
     EXPECT_EQ(mark(x, 0.0, 0.5, 4).maxima, (std::vector<int>{4, 11}));
+}
+
+// The marking rules applied sample by sample, as the plain algorithm states
+// them.
+Marked plainMark(const std::vector<double> &x, double mean, double threshold, int delta) {
+    Marked m;
+    bool maxArmed = false, minArmed = false;
+    double previousDiff = -1000.0;
+    int lastMax = -1000000, lastMin = -1000000;
+    for (int i = 2; i < static_cast<int>(x.size()); ++i) {
+        const double si = x[i] - mean, si1 = x[i - 1] - mean;
+        if (si1 <= 0 && si > 0)
+            maxArmed = true;
+        if (si1 >= 0 && si < 0)
+            minArmed = true;
+        const double d = si - si1;
+        if (previousDiff > -1000.0) {
+            if (minArmed && previousDiff < 0 && d >= 0 && std::fabs(si) >= threshold &&
+                i > lastMin + delta) {
+                m.minima.push_back(i);
+                lastMin = i;
+                minArmed = false;
+            }
+            if (maxArmed && previousDiff > 0 && d <= 0 && std::fabs(si) >= threshold &&
+                i > lastMax + delta) {
+                m.maxima.push_back(i);
+                lastMax = i;
+                maxArmed = false;
+            }
+        }
+        previousDiff = d;
+    }
+    return m;
+}
+
+// Every length (not only powers of two, so that partial blocks of samples
+// are met), plateaus and values equal to the mean, samples so close together
+// that centring rounds them to the same value, differences beyond -1000, and
+// samples so large that centring overflows.
+TEST(Extrema, MatchPlainRulesOnAnySignal) {
+    std::mt19937 rng(1403);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int marks = 0;
+    for (int trial = 0; trial < 4000; ++trial) {
+        const int n = 3 + static_cast<int>(rng() % 300);
+        const int kind = trial % 5;
+        std::vector<double> x(n);
+        const double hz = 50.0 + 3000.0 * unit(rng), phase = 6.3 * unit(rng);
+        for (int i = 0; i < n; ++i) {
+            const double tone = std::sin(2.0 * M_PI * hz * i / 44100.0 + phase);
+            switch (kind) {
+            case 0: // a noisy tone
+                x[i] = tone + 0.3 * (unit(rng) - 0.5);
+                break;
+            case 1: // coarse steps: plateaus, and samples equal to the mean
+                x[i] = std::round(4.0 * tone + 2.0 * (unit(rng) - 0.5)) / 4.0;
+                break;
+            case 2: // steps of one unit in the last place of a large offset
+                x[i] = 1.0 + std::ldexp(std::round(8.0 * tone), -52);
+                break;
+            case 3: // a square wave in thousands: falls beyond -1000
+                x[i] = (tone > 0.0 ? 3000.0 : -3000.0) + 200.0 * (unit(rng) - 0.5);
+                break;
+            default: // near the largest doubles: centring overflows
+                x[i] = (unit(rng) < 0.5 ? 1.7e308 : -1.7e308) * tone;
+                break;
+            }
+        }
+        const double mean = kind == 2   ? 1.0 + std::ldexp(1.0, -53)
+                            : kind == 4 ? (unit(rng) < 0.5 ? 1.0e308 : -1.0e308)
+                                        : 0.2 * (unit(rng) - 0.5);
+        double threshold = kind == 2 ? 0.0 : (kind == 3 ? 1500.0 : 0.6) * unit(rng);
+        // At times exactly as far from the mean as some sample is.
+        if (trial % 4 == 1)
+            threshold = std::fabs(x[rng() % n] - mean);
+        const int delta = static_cast<int>(rng() % 15);
+        const Marked plain = plainMark(x, mean, threshold, delta);
+        // With the processor's widest vectors, and with the baseline ones.
+        for (bool wide : {true, false}) {
+            wavepitch::allowWideMasks(wide);
+            const Marked fast = mark(x, mean, threshold, delta);
+            wavepitch::allowWideMasks(true);
+            ASSERT_EQ(fast.minima, plain.minima) << "trial " << trial << " n " << n << " " << wide;
+            ASSERT_EQ(fast.maxima, plain.maxima) << "trial " << trial << " n " << n << " " << wide;
+        }
+        marks += static_cast<int>(plain.minima.size() + plain.maxima.size());
+    }
+    EXPECT_GT(marks, 40000);
 }
 
 TEST(Levels, DecimationAveragesPairsInPlace) {

@@ -321,6 +321,7 @@ callback_rows() { # game_bench.tsv
     $2 == "stddev" { sd[name] = $3 }
     END {
       label["BM_CallbackListening"] = "listening, tone on"
+      label["BM_CallbackListeningNoTone"] = "listening, tone off"
       label["BM_CallbackToneOnly"] = "tone only"
       label["BM_CallbackIdle"] = "idle"
       label["BM_PerFrameTracking"] = "tracker in full at every frame"
@@ -342,9 +343,10 @@ callback_section() {
 ![CPU time per block against the block's period](figures/callback.png)
 
 From the game's benchmark (\`bench/game/game_bench\`), which calls \`audioCallback\` on 512-frame
-blocks of a sung-like 220 Hz note with three harmonics, as the audio thread does: while listening
-with the tone on (the costly case: one estimate per block and the tracking stage at every frame),
-with the tone alone, and idle. The last bar runs \`dywapitch_computepitch\` over the whole block at
+blocks of varied sung material (held notes with vibrato, octave slips, breath noise and silent
+gaps), as the audio thread does: while listening with the tone on and off (one estimate per block,
+then the tracking stage at every frame until it settles for the block), with the tone alone, and
+idle. The last bar runs \`dywapitch_computepitch\` over the whole block at
 every frame, 512 times per block, which is what a callback that did not share the block's estimate
 would cost. Medians and standard deviations of
 $(awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^--benchmark_repetitions=/) { sub(/.*=/, "", $i); print $i } }' <<<"${bench_args[*]}") repetitions; the period of a block is 512 / 44100 s = 11.61 ms.
