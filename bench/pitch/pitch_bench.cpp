@@ -149,10 +149,9 @@ double threadSeconds() {
 // noise, as a voice or an instrument might give it.
 std::vector<double> toneWindow(double hz, std::mt19937 &rng) {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    auto x = signals::harmonics(hz, 512,
-                                {0.4 + 0.4 * unit(rng), 0.5 * unit(rng), 0.3 * unit(rng),
-                                 0.15 * unit(rng)},
-                                2.0 * signals::kPi * unit(rng));
+    auto x = signals::harmonics(
+        hz, 512, {0.4 + 0.4 * unit(rng), 0.5 * unit(rng), 0.3 * unit(rng), 0.15 * unit(rng)},
+        2.0 * signals::kPi * unit(rng));
     signals::addNoise(x, 0.02, rng);
     return x;
 }
