@@ -129,7 +129,8 @@ std::string machineRows(const Options &opt) {
         rows.push_back(format("| Load average before the benchmarks | %s %s %s (1, 5 and 15 "
                               "minutes; %d cores) |",
                               l1.c_str(), l5.c_str(), l15.c_str(), cores));
-    rows.push_back(format("| Memory | %.0f GiB |", std::atof(memKb.c_str()) / 1048576.0));
+    rows.push_back(
+        format("| Memory | %.0f GiB |", std::floor(std::atof(memKb.c_str()) / 1048576.0)));
     rows.push_back(format("| System | Debian %s, Linux %s |",
                           firstLine("/etc/debian_version").c_str(), system.release));
     rows.push_back(format("| Compiler | %s, %s build |",
@@ -222,11 +223,12 @@ void run(const Options &opt) {
     const std::string gameCsv = opt.work + "/game_bench.csv";
     const std::string renderCsv = opt.work + "/render_bench.csv";
     const std::vector<figures::CallbackRow> callback =
-        exists(gameCsv) ? figures::callbackRows(figures::benchRows(figures::readCsv(gameCsv)))
-                        : std::vector<figures::CallbackRow>();
+        exists(gameCsv)
+            ? figures::callbackRows(figures::benchRows(figures::readBenchmarkCsv(gameCsv)))
+            : std::vector<figures::CallbackRow>();
     std::vector<figures::BenchRow> frames;
     if (exists(renderCsv))
-        for (const figures::BenchRow &b : figures::benchRows(figures::readCsv(renderCsv)))
+        for (const figures::BenchRow &b : figures::benchRows(figures::readBenchmarkCsv(renderCsv)))
             if (b.aggregate == "median")
                 frames.push_back(b);
 

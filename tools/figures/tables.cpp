@@ -147,4 +147,15 @@ Table readCsv(const std::string &path) {
     return parseCsv(slurp(path), path);
 }
 
+Table parseBenchmarkCsv(const std::string &text, const std::string &source) {
+    const std::size_t header = text.compare(0, 5, "name,") == 0 ? 0 : text.find("\nname,");
+    if (header == std::string::npos)
+        throw std::runtime_error(source + ": no benchmark table (a line starting \"name,\")");
+    return parseCsv(text.substr(header == 0 ? 0 : header + 1), source);
+}
+
+Table readBenchmarkCsv(const std::string &path) {
+    return parseBenchmarkCsv(slurp(path), path);
+}
+
 } // namespace figures

@@ -41,4 +41,9 @@ Table readTsv(const std::string &path);
 Table parseCsv(const std::string &text, const std::string &source);
 Table readCsv(const std::string &path);
 
+// Google Benchmark's CSV output: the run's context in plain lines (date,
+// caches, load), then a CSV table whose header starts with "name,".
+Table parseBenchmarkCsv(const std::string &text, const std::string &source);
+Table readBenchmarkCsv(const std::string &path);
+
 } // namespace figures
