@@ -28,7 +28,7 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift ;;
     --build) build=$2; shift ;;
     --no-build) do_build=0 ;;
-    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "figures: unknown option: $1 (see --help)" >&2; exit 2 ;;
   esac
   shift
