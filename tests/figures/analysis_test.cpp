@@ -61,7 +61,7 @@ class TempWav {
     std::string path_;
 };
 
-TEST(Reading, MixesChannelsToMonoAndRefusesOtherRates) {
+TEST(Reading, MixesChannelsToMonoAndResamplesOtherRates) {
     // Left 0.5, right -0.25: the mono mix is their mean.
     std::vector<double> stereo;
     for (int i = 0; i < 100; ++i) {
@@ -74,8 +74,16 @@ TEST(Reading, MixesChannelsToMonoAndRefusesOtherRates) {
     EXPECT_NEAR(mono[0], 0.125, 1e-6);
     EXPECT_NEAR(mono[99], 0.125, 1e-6);
 
-    TempWav other(stereo, 2, 48000);
-    EXPECT_THROW(figures::readMono44100(other.path()), std::runtime_error);
+    // 4800 frames at 48000 Hz are 0.1 s: 4410 frames at 44100 Hz, same level.
+    std::vector<double> longer;
+    for (int i = 0; i < 4800; ++i) {
+        longer.push_back(0.5);
+        longer.push_back(-0.25);
+    }
+    TempWav other(longer, 2, 48000);
+    const std::vector<double> resampled = figures::readMono44100(other.path());
+    EXPECT_NEAR(static_cast<double>(resampled.size()), 4410.0, 2.0);
+    EXPECT_NEAR(resampled[2205], 0.125, 1e-3);
     EXPECT_THROW(figures::readMono44100("/nonexistent/note.wav"), std::runtime_error);
 }
 

@@ -58,12 +58,12 @@ ours_col 7 | paste - "$work/a4.aubiopitch" \
 
 # Latency: two tones, each heard after the key and within two seconds.
 n=0
-while read -r ms; do
+while IFS=$'\t' read -r run ms; do
   n=$((n + 1))
-  awk -v v="$ms" 'BEGIN { exit !(v > 0 && v < 2000) }' || fail "key to tone $ms ms"
-done <"$work/key_to_tone_ms.txt"
+  awk -v v="$ms" 'BEGIN { exit !(v > 0 && v < 2000) }' || fail "key to tone $ms ms in run $run"
+done < <(grep -v '^#' "$work/latency.tsv")
 [ "$n" = 2 ] || fail "$n key-to-tone times, expected 2"
-grep -Eq '^-?[0-9]+$' "$work/stream_latency_frames.txt" || fail "no stream latency line"
+grep -Eq '^-?[0-9]+$' "$work/latency/run1.stream" || fail "no stream latency line"
 
 # The page: its tables hold the measured rows.
 md=$out/figures.md
@@ -72,6 +72,8 @@ grep -q '^### Choir Aahs' "$md" || fail "figures.md has no per-note table"
 grep -Eq '^\| A4 \(57\) \| 440\.00 \|' "$md" || fail "figures.md has no A4 row"
 grep -Eq '^\| Key to tone \| 2 \| [0-9.]+ ms' "$md" || fail "figures.md has no key-to-tone row"
 grep -q 'quick run' "$md" || fail "figures.md does not say it is the quick run"
+grep -q '{{' "$md" && fail "figures.md has a placeholder left: $(grep -m1 '{{' "$md")"
+[ "$(grep -vc '^#' "$work/hist.tsv")" = 40 ] || fail "hist.tsv does not have 40 bins"
 if ls "$build"/bench/game/*bench* >/dev/null 2>&1; then
   [ -s "$work/callback.tsv" ] || fail "the callback benchmark gave no rows"
   [ -s "$out/figures/callback.png" ] || fail "no callback plot"

@@ -1,37 +1,22 @@
 #include "note_analysis.h"
 
 #include <aubio/aubio.h>
-#include <sndfile.h>
+#include <mono_audio.h>
 #include <wavepitch.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <memory>
 #include <stdexcept>
 
 namespace figures {
 
 std::vector<double> readMono44100(const std::string &path) {
-    SF_INFO info{};
-    std::unique_ptr<SNDFILE, int (*)(SNDFILE *)> file(sf_open(path.c_str(), SFM_READ, &info),
-                                                      sf_close);
-    if (!file)
-        throw std::runtime_error(path + ": " + sf_strerror(nullptr));
-    if (info.samplerate != kRate)
-        throw std::runtime_error(path + ": sample rate " + std::to_string(info.samplerate) +
-                                 " Hz, expected 44100 Hz");
-    const auto channels = static_cast<std::size_t>(info.channels);
-    std::vector<double> frames(static_cast<std::size_t>(info.frames) * channels);
-    const sf_count_t got = sf_readf_double(file.get(), frames.data(), info.frames);
-    std::vector<double> mono(static_cast<std::size_t>(std::max<sf_count_t>(got, 0)));
-    for (std::size_t i = 0; i < mono.size(); ++i) {
-        double sum = 0.0;
-        for (std::size_t c = 0; c < channels; ++c)
-            sum += frames[i * channels + c];
-        mono[i] = sum / static_cast<double>(channels);
-    }
-    return mono;
+    pitchtrack::MonoAudio audio;
+    std::string error;
+    if (!pitchtrack::loadMono(path, audio, error))
+        throw std::runtime_error(error);
+    return std::move(audio.samples);
 }
 
 double centsOff(double hz, double goalHz) {

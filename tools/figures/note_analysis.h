@@ -11,9 +11,9 @@ namespace figures {
 constexpr int kRate = 44100;
 constexpr int kWindow = 512; // the game's block, and the hop: windows do not overlap
 
-// The samples of a 44100 Hz sound file, channels mixed to mono. Throws
-// std::runtime_error naming the file when it cannot be read or has another
-// rate: resampling is the caller's job (the figures script uses sox).
+// The samples of a sound file, channels mixed to mono and resampled to
+// 44100 Hz as pitchtrack reads them. Throws std::runtime_error naming the
+// file when it cannot be read.
 std::vector<double> readMono44100(const std::string &path);
 
 // 1200 * log2(hz / goal); NaN when hz is no pitch (0 or below).
