@@ -17,7 +17,7 @@
 #include <game/state.h>
 
 #include "dywapitch_internal.h"
-#include "signals.h"
+#include "sung_signals.h"
 
 namespace {
 

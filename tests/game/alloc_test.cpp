@@ -10,7 +10,7 @@
 #include <game/audio.h>
 #include <game/state.h>
 
-#include "signals.h"
+#include "sung_signals.h"
 
 extern "C" {
 void *__libc_malloc(size_t);

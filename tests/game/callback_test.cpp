@@ -15,7 +15,7 @@
 
 #include "audio_block.h"
 #include "game_fixture.h"
-#include "signals.h"
+#include "sung_signals.h"
 
 namespace {
 

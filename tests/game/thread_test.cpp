@@ -14,7 +14,7 @@
 #include <game/controls.h>
 #include <game/state.h>
 
-#include "signals.h"
+#include "sung_signals.h"
 
 namespace {
 

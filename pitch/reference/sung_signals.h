@@ -1,4 +1,4 @@
-// Test signals: blocks of mono samples at 44100 Hz.
+// Sung test signals for the game: blocks of mono samples at 44100 Hz.
 #pragma once
 
 #include <cmath>
