@@ -343,8 +343,10 @@ e2e_start_game() {
   fi
 }
 
+# The window of the game started last, by its process: an earlier run's
+# window must never take the keys meant for this one.
 e2e_find_window() {
-  E2E_WID=$(timeout 5 xdotool search --name '^Arrowsong$' 2>/dev/null | head -n 1)
+  E2E_WID=$(timeout 5 xdotool search --pid "$E2E_PID_GAME" --name '^Arrowsong$' 2>/dev/null | head -n 1)
   [ -n "$E2E_WID" ] && timeout 5 xwininfo -id "$E2E_WID" 2>/dev/null | grep -q 'IsViewable'
 }
 
