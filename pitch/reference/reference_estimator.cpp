@@ -39,6 +39,37 @@ int bestDistance(const int *histogram, int n, int delta) {
     return best;
 }
 
+void markExtrema(const double *sam, int n, double mean, double threshold, int delta, int *mins,
+                 int &nMins, int *maxs, int &nMaxs) {
+    bool maxArmed = false, minArmed = false;
+    double previousDiff = -1000.0;
+    int lastMax = -1000000, lastMin = -1000000;
+    nMins = nMaxs = 0;
+    for (int i = 2; i < n; ++i) {
+        const double si = sam[i] - mean, si1 = sam[i - 1] - mean;
+        if (si1 <= 0 && si > 0)
+            maxArmed = true;
+        if (si1 >= 0 && si < 0)
+            minArmed = true;
+        const double d = si - si1;
+        if (previousDiff > -1000.0) {
+            if (minArmed && previousDiff < 0 && d >= 0 && std::fabs(si) >= threshold &&
+                i > lastMin + delta) {
+                mins[nMins++] = i;
+                lastMin = i;
+                minArmed = false;
+            }
+            if (maxArmed && previousDiff > 0 && d <= 0 && std::fabs(si) >= threshold &&
+                i > lastMax + delta) {
+                maxs[nMaxs++] = i;
+                lastMax = i;
+                maxArmed = false;
+            }
+        }
+        previousDiff = d;
+    }
+}
+
 double waveletPitch(const double *samples, int startsample, int samplecount) {
     const int N = floorPower2(samplecount);
     if (N < 1)
@@ -67,32 +98,8 @@ double waveletPitch(const double *samples, int startsample, int samplecount) {
         if (n < 2)
             return 0.0;
 
-        bool maxArmed = false, minArmed = false;
-        double previousDiff = -1000.0;
-        int lastMax = -1000000, lastMin = -1000000, nMins = 0, nMaxs = 0;
-        for (int i = 2; i < n; ++i) {
-            const double si = sam[i] - mean, si1 = sam[i - 1] - mean;
-            if (si1 <= 0 && si > 0)
-                maxArmed = true;
-            if (si1 >= 0 && si < 0)
-                minArmed = true;
-            const double d = si - si1;
-            if (previousDiff > -1000.0) {
-                if (minArmed && previousDiff < 0 && d >= 0 && std::fabs(si) >= threshold &&
-                    i > lastMin + delta) {
-                    mins[nMins++] = i;
-                    lastMin = i;
-                    minArmed = false;
-                }
-                if (maxArmed && previousDiff > 0 && d <= 0 && std::fabs(si) >= threshold &&
-                    i > lastMax + delta) {
-                    maxs[nMaxs++] = i;
-                    lastMax = i;
-                    maxArmed = false;
-                }
-            }
-            previousDiff = d;
-        }
+        int nMins = 0, nMaxs = 0;
+        markExtrema(sam.data(), n, mean, threshold, delta, mins.data(), nMins, maxs.data(), nMaxs);
         if (nMins == 0 && nMaxs == 0)
             return 0.0;
 

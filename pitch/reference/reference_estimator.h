@@ -8,6 +8,11 @@ namespace reference {
 
 double waveletPitch(const double *samples, int startsample, int samplecount);
 
+// The extrema of one level of n samples, marked sample by sample as the
+// plain algorithm states the rules; mins and maxs need room for n entries.
+void markExtrema(const double *sam, int n, double mean, double threshold, int delta, int *mins,
+                 int &nMins, int *maxs, int &nMaxs);
+
 // The mode search of one level over histogram[0, n).
 int bestDistance(const int *histogram, int n, int delta);
 

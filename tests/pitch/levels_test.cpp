@@ -163,33 +163,14 @@ TEST(Extrema, ThresholdAndSpacing) {
 // The marking rules applied sample by sample, as the plain algorithm states
 // them.
 Marked plainMark(const std::vector<double> &x, double mean, double threshold, int delta) {
+    const int n = static_cast<int>(x.size());
+    std::vector<int> mins(x.size() + 1), maxs(x.size() + 1);
+    int nMins = 0, nMaxs = 0;
+    reference::markExtrema(x.data(), n, mean, threshold, delta, mins.data(), nMins, maxs.data(),
+                           nMaxs);
     Marked m;
-    bool maxArmed = false, minArmed = false;
-    double previousDiff = -1000.0;
-    int lastMax = -1000000, lastMin = -1000000;
-    for (int i = 2; i < static_cast<int>(x.size()); ++i) {
-        const double si = x[i] - mean, si1 = x[i - 1] - mean;
-        if (si1 <= 0 && si > 0)
-            maxArmed = true;
-        if (si1 >= 0 && si < 0)
-            minArmed = true;
-        const double d = si - si1;
-        if (previousDiff > -1000.0) {
-            if (minArmed && previousDiff < 0 && d >= 0 && std::fabs(si) >= threshold &&
-                i > lastMin + delta) {
-                m.minima.push_back(i);
-                lastMin = i;
-                minArmed = false;
-            }
-            if (maxArmed && previousDiff > 0 && d <= 0 && std::fabs(si) >= threshold &&
-                i > lastMax + delta) {
-                m.maxima.push_back(i);
-                lastMax = i;
-                maxArmed = false;
-            }
-        }
-        previousDiff = d;
-    }
+    m.minima.assign(mins.begin(), mins.begin() + nMins);
+    m.maxima.assign(maxs.begin(), maxs.begin() + nMaxs);
     return m;
 }
 
