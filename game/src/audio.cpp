@@ -1,5 +1,8 @@
 #include "game/audio.h"
 
+#include <chrono>
+#include <cstdint>
+#include <iomanip>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -9,11 +12,17 @@
 #include "audio_block.h"
 #include "game/audio_route.h"
 #include "game/state.h"
+#include "input_lag.h"
 #include "stream_trouble.h"
 
 namespace {
 
 arrowsong::detail::StreamTrouble trouble;
+arrowsong::detail::InputLagWatch input_lag(44100.0);
+// Set by the main thread while no stream runs: the watch is wanted only on
+// the PulseAudio API (see input_lag.h). Other APIs drop what the game could
+// not take in time instead of holding it back.
+std::atomic<bool> watch_lag{false};
 
 void audioErrorCallback(RtAudioError::Type type, const std::string &message) {
     trouble.report(type, message);
@@ -27,6 +36,10 @@ int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames,
     // is nowhere to play, and the library is told to carry on all the same.
     if (outputBuffer == nullptr)
         return 0;
+    if (watch_lag.load(std::memory_order_relaxed)) {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        input_lag.block(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), nFrames);
+    }
     arrowsong::detail::SharedControl control;
     return arrowsong::detail::watchedBlock(trouble, static_cast<double *>(outputBuffer),
                                            static_cast<const double *>(inputBuffer), nFrames,
@@ -53,6 +66,17 @@ namespace {
 // Main thread only.
 std::string open_warning;
 
+// The stream that runs, and how it was opened, so that it can be opened again
+// on the same devices once its input has fallen behind. Main thread only.
+struct OpenedStream {
+    RtAudio *audio = nullptr;
+    bool hasOutput = false;
+    bool hasInput = false;
+    RtAudio::StreamParameters output;
+    RtAudio::StreamParameters input;
+    RtAudio::StreamOptions options;
+} running;
+
 // Opens the game's stream on the given devices: 64-bit floats at 44100 Hz,
 // 512 frames asked for. A warning while opening is kept in open_warning, so
 // that the first trouble of the running stream still has its slot. A fatal error
@@ -61,7 +85,17 @@ std::string open_warning;
 void openGameStream(RtAudio &audio, RtAudio::StreamParameters *output,
                     RtAudio::StreamParameters *input, RtAudio::StreamOptions &options) {
     trouble.clear();
+    input_lag.reset();
     open_warning.clear();
+    running = {};
+    OpenedStream asked;
+    asked.hasOutput = output != nullptr;
+    asked.hasInput = input != nullptr;
+    if (output != nullptr)
+        asked.output = *output;
+    if (input != nullptr)
+        asked.input = *input;
+    asked.options = options;
     bufferSize = kPitchFrames;
     audio.openStream(output, input, RTAUDIO_FLOAT64, 44100, &bufferSize, &audioCallback, nullptr,
                      &options, &audioErrorCallback);
@@ -75,6 +109,9 @@ void openGameStream(RtAudio &audio, RtAudio::StreamParameters *output,
         open_warning = first;
     }
     trouble.clear();
+    running = asked;
+    running.audio = &audio;
+    watch_lag.store(audio.getCurrentApi() == RtAudio::LINUX_PULSE, std::memory_order_relaxed);
 }
 
 // The rest of the start-up on an open stream: the granted block size, the
@@ -144,6 +181,31 @@ bool startAudioOnDefaults(RtAudio *&audio) {
 
 void reportAudioTrouble() {
     trouble.printNews(std::cerr);
+}
+
+bool catchUpAudioInput() {
+    const double lag = input_lag.lagSeconds();
+    if (lag <= 0.0 || running.audio == nullptr || trouble.failed())
+        return false;
+    RtAudio &audio = *running.audio;
+    OpenedStream stream = running;
+    std::cerr << "The microphone fell " << std::fixed << std::setprecision(1) << lag
+              << std::defaultfloat
+              << " s behind while the game was held up; opening the stream again." << std::endl;
+    try {
+        if (audio.isStreamRunning())
+            audio.stopStream();
+        if (audio.isStreamOpen())
+            audio.closeStream();
+        openGameStream(audio, stream.hasOutput ? &stream.output : nullptr,
+                       stream.hasInput ? &stream.input : nullptr, stream.options);
+        audio.startStream();
+    } catch (const RtAudioError &error) {
+        error.printMessage();
+        running = {};
+        return false;
+    }
+    return true;
 }
 
 void stopAudioStream(RtAudio &audio) {

@@ -140,5 +140,6 @@ void mouseFunc(int button, int state, int /*x*/, int /*y*/) {
 
 void idleFunc() {
     reportAudioTrouble();
+    catchUpAudioInput();
     requestRedisplay();
 }
