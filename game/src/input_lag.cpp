@@ -3,6 +3,13 @@
 namespace arrowsong::detail {
 
 void InputLagWatch::block(std::int64_t nowNs, unsigned frames) {
+    if (dismiss_.exchange(false, std::memory_order_acq_rel)) {
+        lag_.store(0.0, std::memory_order_relaxed);
+        base_ns_ = nowNs;
+        frames_since_base_ = 0.0;
+        last_ns_ = nowNs;
+        return;
+    }
     if (lag_.load(std::memory_order_relaxed) > 0.0)
         return;
     const bool close = close_blocks_ > 0 && nowNs - last_ns_ <= kSteadyGapNs;
@@ -31,6 +38,7 @@ void InputLagWatch::block(std::int64_t nowNs, unsigned frames) {
 
 void InputLagWatch::reset() {
     lag_.store(0.0, std::memory_order_relaxed);
+    dismiss_.store(false, std::memory_order_relaxed);
     last_ns_ = 0;
     close_blocks_ = 0;
     steady_ = false;

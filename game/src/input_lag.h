@@ -6,7 +6,11 @@
 // then on every round would be judged on what was sung that long ago.
 // InputLagWatch compares the frames the callback has taken with the time that
 // has passed since the stream ran steadily, and says when the difference
-// exceeds kLimitSeconds; the main thread then opens the stream again.
+// exceeds kLimitSeconds. A server that itself falls silent for a while (a
+// PipeWire graph that stops to take another stream in, a starved server)
+// looks the same from here, but holds nothing back; the main thread tells the
+// two apart by whether it was held up too, and only then opens the stream
+// again.
 #pragma once
 
 #include <atomic>
@@ -40,12 +44,18 @@ class InputLagWatch {
     // then. The watch stops at that point until reset.
     double lagSeconds() const { return lag_.load(std::memory_order_acquire); }
 
+    // Main thread, while the stream runs: the lag found is not worth acting
+    // on (the server, not the game, lost the time); the audio thread measures
+    // afresh from its next block.
+    void dismiss() { dismiss_.store(true, std::memory_order_release); }
+
     // Main thread, while no stream runs: forgets the stream watched so far.
     void reset();
 
   private:
     const double rate_;
     std::atomic<double> lag_{0.0};
+    std::atomic<bool> dismiss_{false};
     // Audio thread only (and reset, while no stream runs).
     std::int64_t last_ns_ = 0;
     unsigned close_blocks_ = 0;

@@ -62,6 +62,14 @@ TEST(InputLagWatch, AHoldUpThatIsNeverCaughtUpIsMeasuredOnce) {
     feed(watch, at, 100);
     EXPECT_NEAR(watch.lagSeconds(), 3.0, 0.02) << "measured once, then left";
 
+    // Dismissed (the server fell silent, the game was not held up), it
+    // measures from the next block on, and finds the next hold-up.
+    watch.dismiss();
+    at = feed(watch, at, 100);
+    EXPECT_EQ(watch.lagSeconds(), 0.0);
+    at = feed(watch, at + 1e9, 1);
+    EXPECT_NEAR(watch.lagSeconds(), 1.0, 0.02);
+
     // Opened again, the watch starts afresh, and also finds lag that builds
     // up from hold-ups each too short to notice on its own.
     watch.reset();
