@@ -183,46 +183,12 @@ void reportAudioTrouble() {
     trouble.printNews(std::cerr);
 }
 
-namespace {
-
-// The main thread's own hold-ups: the longest time between two calls of
-// catchUpAudioInput over the last few seconds. Main thread only.
-class MainThreadGaps {
-  public:
-    static constexpr double kMemorySeconds = 5.0;
-    double longestRecent() {
-        const auto now = std::chrono::steady_clock::now();
-        if (seen_) {
-            const double gap = std::chrono::duration<double>(now - last_).count();
-            if (gap >= longest_ ||
-                now - longest_at_ > std::chrono::duration<double>(kMemorySeconds)) {
-                longest_ = gap;
-                longest_at_ = now;
-            }
-        }
-        seen_ = true;
-        last_ = now;
-        return longest_;
-    }
-
-  private:
-    bool seen_ = false;
-    std::chrono::steady_clock::time_point last_;
-    std::chrono::steady_clock::time_point longest_at_;
-    double longest_ = 0.0;
-} main_thread_gaps;
-
-} // namespace
-
 bool catchUpAudioInput() {
-    const double held_up = main_thread_gaps.longestRecent();
-    const double lag = input_lag.lagSeconds();
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const double lag =
+        input_lag.check(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
     if (lag <= 0.0 || running.audio == nullptr || trouble.failed())
         return false;
-    if (held_up < arrowsong::detail::InputLagWatch::kLimitSeconds) {
-        input_lag.dismiss();
-        return false;
-    }
     RtAudio &audio = *running.audio;
     OpenedStream stream = running;
     std::cerr << "The microphone fell " << std::fixed << std::setprecision(1) << lag

@@ -4,21 +4,13 @@ namespace arrowsong::detail {
 
 void InputLagWatch::block(std::int64_t nowNs, unsigned frames) {
     if (dismiss_.exchange(false, std::memory_order_acq_rel)) {
-        lag_.store(0.0, std::memory_order_relaxed);
-        base_ns_ = nowNs;
-        frames_since_base_ = 0.0;
-        last_ns_ = nowNs;
-        return;
+        lag_.store(0.0, std::memory_order_release);
+        started_ = false;
     }
     if (lag_.load(std::memory_order_relaxed) > 0.0)
-        return;
-    const bool close = close_blocks_ > 0 && nowNs - last_ns_ <= kSteadyGapNs;
-    last_ns_ = nowNs;
-    if (!steady_) {
-        close_blocks_ = close ? close_blocks_ + 1 : 1;
-        if (close_blocks_ < kSteadyBlocks)
-            return;
-        steady_ = true;
+        return; // measured; waiting for the main thread
+    if (!started_) {
+        started_ = true;
         base_ns_ = nowNs;
         frames_since_base_ = 0.0;
         return;
@@ -36,14 +28,39 @@ void InputLagWatch::block(std::int64_t nowNs, unsigned frames) {
     }
 }
 
+double InputLagWatch::check(std::int64_t nowNs) {
+    constexpr double kNs = 1e9;
+    if (last_check_ns_ >= 0 &&
+        static_cast<double>(nowNs - last_check_ns_) >= kHeldUpGapSeconds * kNs) {
+        held_up_end_ns_[held_up_next_] = nowNs;
+        held_up_ns_[held_up_next_] = nowNs - last_check_ns_;
+        held_up_next_ = (held_up_next_ + 1) % kHeldUpSlots;
+    }
+    last_check_ns_ = nowNs;
+    const double lag = lagSeconds();
+    if (lag <= 0.0 || dismiss_.load(std::memory_order_acquire))
+        return 0.0;
+    double held_up = 0.0;
+    for (int k = 0; k < kHeldUpSlots; ++k) {
+        if (held_up_ns_[k] > 0 &&
+            static_cast<double>(nowNs - held_up_end_ns_[k]) <= kHeldUpMemorySeconds * kNs)
+            held_up += static_cast<double>(held_up_ns_[k]) / kNs;
+    }
+    if (held_up >= kHeldUpShare * lag)
+        return lag;
+    dismiss_.store(true, std::memory_order_release);
+    return 0.0;
+}
+
 void InputLagWatch::reset() {
     lag_.store(0.0, std::memory_order_relaxed);
     dismiss_.store(false, std::memory_order_relaxed);
-    last_ns_ = 0;
-    close_blocks_ = 0;
-    steady_ = false;
+    started_ = false;
     base_ns_ = 0;
     frames_since_base_ = 0.0;
+    last_check_ns_ = -1;
+    for (int k = 0; k < kHeldUpSlots; ++k)
+        held_up_end_ns_[k] = held_up_ns_[k] = 0;
 }
 
 } // namespace arrowsong::detail

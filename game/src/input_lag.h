@@ -1,16 +1,16 @@
 // How far the microphone has fallen behind the clock. On RtAudio's PulseAudio
 // API every block is one write of the output followed by one read of the
 // input, so the output paces the loop. When the game is held up for longer
-// than the output buffer lasts (the process stopped, the machine swapping),
-// the server keeps recording meanwhile, and the reads never catch up: from
-// then on every round would be judged on what was sung that long ago.
-// InputLagWatch compares the frames the callback has taken with the time that
-// has passed since the stream ran steadily, and says when the difference
-// exceeds kLimitSeconds. A server that itself falls silent for a while (a
-// PipeWire graph that stops to take another stream in, a starved server)
-// looks the same from here, but holds nothing back; the main thread tells the
-// two apart by whether it was held up too, and only then opens the stream
-// again.
+// than the output buffer lasts (the process stopped, the machine deep in
+// swap), the server keeps recording meanwhile, and the reads never catch up:
+// from then on every round would be judged on what was sung that long ago.
+//
+// The audio thread compares the frames it has taken with the time that has
+// passed. A server that itself falls silent for a while looks the same from
+// there but holds nothing back: a fresh stream pauses after its first block,
+// a PipeWire graph stops to take another stream in, a starved server misses
+// its timer. The main thread tells the two apart by whether it was held up
+// about as long itself, and only then has the stream opened again.
 #pragma once
 
 #include <atomic>
@@ -20,15 +20,17 @@ namespace arrowsong::detail {
 
 class InputLagWatch {
   public:
-    // The lag that makes the stream worth opening again: well above a
-    // block and the output buffer's slack, far below what a singer notices.
-    static constexpr double kLimitSeconds = 0.25;
-    // Blocks that must follow each other closely before the watch starts:
-    // a fresh stream may pause once after its first block, which holds back
-    // nothing.
-    static constexpr unsigned kSteadyBlocks = 32;
-    // Longest gap between two blocks of a steady stream.
-    static constexpr std::int64_t kSteadyGapNs = 100'000'000;
+    // The lag worth opening the stream again for, which costs the game a
+    // moment's deafness: a round held for a second or two would still be
+    // judged mostly on older singing.
+    static constexpr double kLimitSeconds = 0.5;
+    // The main thread's own hold-ups, as a share of the lag, that show the
+    // game and not the server lost the time.
+    static constexpr double kHeldUpShare = 0.5;
+    // A gap between two checks that counts as a hold-up of the main thread,
+    // and how long one is remembered.
+    static constexpr double kHeldUpGapSeconds = 0.05;
+    static constexpr double kHeldUpMemorySeconds = 5.0;
     // Sound cards run up to a few hundred parts per million slower than the
     // system clock; that drift is not lag.
     static constexpr double kDriftAllowance = 500e-6;
@@ -40,16 +42,18 @@ class InputLagWatch {
     // allocates nothing.
     void block(std::int64_t nowNs, unsigned frames);
 
-    // The lag found, in seconds, once it has exceeded kLimitSeconds; 0 until
-    // then. The watch stops at that point until reset.
+    // Main thread, between frames, with the steady clock's time: the lag in
+    // seconds to act on by opening the stream again, or 0. A lag the main
+    // thread was not held up for is dismissed, and the audio thread measures
+    // afresh from its next block.
+    double check(std::int64_t nowNs);
+
+    // The lag the audio thread has found and not yet had dismissed; 0 while
+    // there is none.
     double lagSeconds() const { return lag_.load(std::memory_order_acquire); }
 
-    // Main thread, while the stream runs: the lag found is not worth acting
-    // on (the server, not the game, lost the time); the audio thread measures
-    // afresh from its next block.
-    void dismiss() { dismiss_.store(true, std::memory_order_release); }
-
-    // Main thread, while no stream runs: forgets the stream watched so far.
+    // Main thread, while no stream runs: forgets the stream watched so far,
+    // and the main thread's hold-ups, which a new stream holds nothing of.
     void reset();
 
   private:
@@ -57,11 +61,15 @@ class InputLagWatch {
     std::atomic<double> lag_{0.0};
     std::atomic<bool> dismiss_{false};
     // Audio thread only (and reset, while no stream runs).
-    std::int64_t last_ns_ = 0;
-    unsigned close_blocks_ = 0;
-    bool steady_ = false;
+    bool started_ = false;
     std::int64_t base_ns_ = 0;
     double frames_since_base_ = 0.0;
+    // Main thread only: the last few hold-ups, when each ended and how long.
+    static constexpr int kHeldUpSlots = 16;
+    std::int64_t last_check_ns_ = -1;
+    std::int64_t held_up_end_ns_[kHeldUpSlots] = {};
+    std::int64_t held_up_ns_[kHeldUpSlots] = {};
+    int held_up_next_ = 0;
 };
 
 } // namespace arrowsong::detail

@@ -1,5 +1,6 @@
-// The input lag watch on block arrival times made up to match a stream that
-// runs steadily, pauses, is held up, or runs off the system clock.
+// The input lag watch on block arrival times and main-thread frames made up to
+// match a stream that runs steadily, pauses, is held up, or runs off the
+// system clock.
 #include <cstdint>
 
 #include <gtest/gtest.h>
@@ -13,73 +14,118 @@ using arrowsong::detail::InputLagWatch;
 constexpr double kRate = 44100.0;
 constexpr unsigned kBlock = 512;
 constexpr double kBlockNs = kBlock / kRate * 1e9;
+constexpr double kFrameNs = 8e6; // the main thread between frames
 
-// Feeds blocks that arrive every `period` nanoseconds, starting at `at`;
-// returns the time after the last.
-double feed(InputLagWatch &watch, double at, int blocks, double period = kBlockNs) {
-    for (int k = 0; k < blocks; ++k, at += period)
-        watch.block(static_cast<std::int64_t>(at), kBlock);
-    return at;
-}
+// The two threads on a made-up clock: blocks arrive every period and the main
+// thread checks every frame, unless one of them is held up.
+struct Game {
+    InputLagWatch watch{kRate};
+    double now = 1e12;
+    double next_block = now;
+    double next_frame = now;
+    double acted_on = 0.0; // the last lag check() returned
 
-TEST(InputLagWatch, StreamsThatKeepUpAreLeftAlone) {
-    // An hour in time, with the blocks a few milliseconds late by turns.
+    // Runs both threads for the given time, blocks `period` apart.
+    void run(double seconds, double period = kBlockNs) {
+        const double end = now + seconds * 1e9;
+        while (now < end) {
+            if (next_block <= next_frame) {
+                now = next_block;
+                watch.block(static_cast<std::int64_t>(now), kBlock);
+                next_block += period;
+            } else {
+                now = next_frame;
+                if (const double lag = watch.check(static_cast<std::int64_t>(now)); lag > 0.0)
+                    acted_on = lag;
+                next_frame += kFrameNs;
+            }
+        }
+    }
+    // Neither thread runs; the stream's server goes on recording.
+    void holdUp(double seconds) {
+        now += seconds * 1e9;
+        next_block = next_frame = now;
+    }
+    // The server falls silent; the main thread goes on drawing.
+    void serverSilent(double seconds) { next_block = now + seconds * 1e9; }
+};
+
+TEST(InputLagWatch, StreamsThatKeepUpAreNeverBehind) {
+    // An hour, with every third block 8 ms late.
     InputLagWatch steady(kRate);
-    double at = 1e12;
+    double at = 0.0;
     for (int k = 0; k < 310'000; ++k, at += kBlockNs)
         steady.block(static_cast<std::int64_t>(at + (k % 3 == 0 ? 8e6 : 0.0)), kBlock);
     EXPECT_EQ(steady.lagSeconds(), 0.0);
 
-    // A fresh stream that pauses 2 s after its first block holds nothing back.
-    InputLagWatch paused(kRate);
-    at = feed(paused, 0.0, 1);
-    feed(paused, at + 2e9, 1000);
-    EXPECT_EQ(paused.lagSeconds(), 0.0);
-
-    // Held up for less than the output buffer lasts, the stream catches up
-    // with blocks that follow each other at once.
+    // Held up for less than the output buffer lasts, a stream catches up with
+    // blocks that follow each other at once.
     InputLagWatch caughtUp(kRate);
-    at = feed(caughtUp, 0.0, 100);
-    at = feed(caughtUp, at + 150e6, 13, 0.0);
-    feed(caughtUp, at, 1000);
+    at = 0.0;
+    for (int k = 0; k < 100; ++k, at += kBlockNs)
+        caughtUp.block(static_cast<std::int64_t>(at), kBlock);
+    at += 300e6;
+    for (int k = 0; k < 26; ++k)
+        caughtUp.block(static_cast<std::int64_t>(at), kBlock);
+    for (int k = 0; k < 1000; ++k, at += kBlockNs)
+        caughtUp.block(static_cast<std::int64_t>(at), kBlock);
     EXPECT_EQ(caughtUp.lagSeconds(), 0.0);
 
-    // Sound cards that run 300 ppm fast or slow against the system clock,
-    // for an hour.
+    // Sound cards 300 ppm fast or slow against the system clock, for an hour.
     for (double drift : {-300e-6, 300e-6}) {
-        InputLagWatch drifting(kRate);
-        feed(drifting, 0.0, 310'000, kBlockNs * (1.0 + drift));
-        EXPECT_EQ(drifting.lagSeconds(), 0.0) << "drift " << drift;
+        Game game;
+        game.run(3600.0, kBlockNs * (1.0 + drift));
+        EXPECT_EQ(game.watch.lagSeconds(), 0.0) << "drift " << drift;
+        EXPECT_EQ(game.acted_on, 0.0) << "drift " << drift;
     }
 }
 
-TEST(InputLagWatch, AHoldUpThatIsNeverCaughtUpIsMeasuredOnce) {
-    InputLagWatch watch(kRate);
-    double at = feed(watch, 0.0, 200);
-    // 3 s without a block, then blocks at the normal pace: 3 s behind.
-    at = feed(watch, at + 3e9, 1);
-    EXPECT_NEAR(watch.lagSeconds(), 3.0, 0.02);
-    feed(watch, at, 100);
-    EXPECT_NEAR(watch.lagSeconds(), 3.0, 0.02) << "measured once, then left";
+TEST(InputLagWatch, OnlyAHoldUpOfTheGameItselfIsActedOn) {
+    Game game;
+    // A fresh stream that pauses 2 s after its first block, and a server
+    // silent for a second later on: time lost, nothing held back.
+    game.run(0.001);
+    game.serverSilent(2.0);
+    game.run(3.0);
+    game.serverSilent(1.0);
+    game.run(3.0);
+    EXPECT_EQ(game.acted_on, 0.0);
+    EXPECT_EQ(game.watch.lagSeconds(), 0.0) << "dismissed, measured afresh";
 
-    // Dismissed (the server fell silent, the game was not held up), it
-    // measures from the next block on, and finds the next hold-up.
-    watch.dismiss();
-    at = feed(watch, at, 100);
-    EXPECT_EQ(watch.lagSeconds(), 0.0);
-    at = feed(watch, at + 1e9, 1);
-    EXPECT_NEAR(watch.lagSeconds(), 1.0, 0.02);
+    // Held up for 3 s: acted on once the game runs again, once only.
+    game.holdUp(3.0);
+    game.run(0.1);
+    EXPECT_NEAR(game.acted_on, 3.0, 0.02);
+    EXPECT_NEAR(game.watch.lagSeconds(), 3.0, 0.02) << "kept until the stream is opened again";
 
-    // Opened again, the watch starts afresh, and also finds lag that builds
-    // up from hold-ups each too short to notice on its own.
-    watch.reset();
-    EXPECT_EQ(watch.lagSeconds(), 0.0);
-    at = feed(watch, at + 1e9, 100);
-    at = feed(watch, at + 0.1e9, 50);
-    at = feed(watch, at + 0.1e9, 50);
-    EXPECT_EQ(watch.lagSeconds(), 0.0) << "0.2 s behind is not yet worth a restart";
-    feed(watch, at + 0.1e9, 50);
-    EXPECT_NEAR(watch.lagSeconds(), 0.3, 0.02);
+    // Opened again, the watch starts afresh, and the new stream's pause
+    // after its first block is no hold-up of the game; a hold-up too short
+    // to act on leaves nothing.
+    game.watch.reset();
+    game.acted_on = 0.0;
+    game.run(0.001);
+    game.serverSilent(2.0);
+    game.run(4.0);
+    game.holdUp(0.4);
+    game.run(2.0);
+    EXPECT_EQ(game.acted_on, 0.0);
+    EXPECT_NEAR(game.watch.lagSeconds(), 0.0, 1e-9);
+}
+
+TEST(InputLagWatch, LagThatBuildsUpIsActedOnAtTheHoldUpThatCrossesTheLimit) {
+    Game game;
+    game.run(1.0);
+    // Three hold-ups of 0.2 s, each beyond what the output buffer could make
+    // up (here: nothing); the third takes the lag past half a second.
+    game.holdUp(0.2);
+    game.run(1.0);
+    game.holdUp(0.2);
+    game.run(1.0);
+    EXPECT_EQ(game.acted_on, 0.0);
+    game.holdUp(0.2);
+    game.run(0.1);
+    // Each hold-up is measured from the block that ends it: a block short.
+    EXPECT_NEAR(game.acted_on, 0.6 - 3 * kBlock / kRate, 0.005);
 }
 
 } // namespace

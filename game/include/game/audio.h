@@ -43,7 +43,7 @@ bool startAudioOnDefaults(RtAudio *&audio);
 void reportAudioTrouble();
 
 // Main thread, between frames: when the stream's input has fallen behind the
-// clock by more than a quarter of a second (on the PulseAudio API, after the
+// clock by more than half a second (on the PulseAudio API, after the
 // game was held up; see src/input_lag.h), says so on standard error and opens
 // the stream again on the same devices, so that rounds are judged on what is
 // sung now. True when it did; a library error is printed and the game goes
