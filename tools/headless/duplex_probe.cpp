@@ -11,6 +11,7 @@
 //   e2e_duplex_probe HZ SECONDS
 #include <RtAudio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -46,21 +47,27 @@ int callback(void *out, void *in, unsigned n, double, RtAudioStreamStatus, void 
     return 0;
 }
 
+// The frequency of a sine from the median period between its upward zero
+// crossings: a block lost or delayed on the way (under load the microphone's
+// player can run dry for a moment) skews the one period around it, not the
+// answer.
 double zeroCrossingFreq(const std::vector<double> &x, size_t from, size_t to, double &peak) {
-    double first = -1.0, last = -1.0;
-    long crossings = 0;
+    std::vector<double> periods;
+    double last = -1.0;
     peak = 0.0;
     for (size_t k = from + 1; k < to; ++k) {
         peak = std::fmax(peak, std::fabs(x[k]));
         if (x[k - 1] < 0.0 && x[k] >= 0.0) {
-            double t = static_cast<double>(k - 1) + -x[k - 1] / (x[k] - x[k - 1]);
-            if (first < 0.0)
-                first = t;
+            const double t = static_cast<double>(k - 1) + -x[k - 1] / (x[k] - x[k - 1]);
+            if (last >= 0.0)
+                periods.push_back(t - last);
             last = t;
-            ++crossings;
         }
     }
-    return crossings < 3 ? 0.0 : static_cast<double>(crossings - 1) * kRate / (last - first);
+    if (periods.size() < 2)
+        return 0.0;
+    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+    return kRate / periods[periods.size() / 2];
 }
 
 } // namespace
