@@ -5,22 +5,26 @@ namespace arrowsong::detail {
 void InputLagWatch::block(std::int64_t nowNs, unsigned frames) {
     if (dismiss_.exchange(false, std::memory_order_acq_rel)) {
         lag_.store(0.0, std::memory_order_release);
-        started_ = false;
+        base_ns_ = nowNs;
+        frames_since_base_ = 0.0;
+        return;
     }
     if (lag_.load(std::memory_order_relaxed) > 0.0)
         return; // measured; waiting for the main thread
     if (!started_) {
         started_ = true;
-        base_ns_ = nowNs;
+        start_ns_ = base_ns_ = nowNs;
         frames_since_base_ = 0.0;
         return;
     }
     frames_since_base_ += frames;
     const double elapsed = static_cast<double>(nowNs - base_ns_) * 1e-9;
     const double behind = elapsed * (1.0 - kDriftAllowance) - frames_since_base_ / rate_;
-    if (behind < 0.0) {
-        // The device is ahead of the clock, or has caught up after a short
-        // hold-up: measure from here.
+    const bool starting = static_cast<double>(nowNs - start_ns_) < kStartSeconds * 1e9;
+    if (behind < 0.0 || (starting && behind > kLimitSeconds)) {
+        // The device is ahead of the clock, has caught up after a short
+        // hold-up, or has ended the pause of a fresh stream: measure from
+        // here.
         base_ns_ = nowNs;
         frames_since_base_ = 0.0;
     } else if (behind > kLimitSeconds) {
@@ -56,6 +60,7 @@ void InputLagWatch::reset() {
     lag_.store(0.0, std::memory_order_relaxed);
     dismiss_.store(false, std::memory_order_relaxed);
     started_ = false;
+    start_ns_ = 0;
     base_ns_ = 0;
     frames_since_base_ = 0.0;
     last_check_ns_ = -1;

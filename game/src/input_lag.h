@@ -27,10 +27,14 @@ class InputLagWatch {
     // The main thread's own hold-ups, as a share of the lag, that show the
     // game and not the server lost the time.
     static constexpr double kHeldUpShare = 0.5;
-    // A gap between two checks that counts as a hold-up of the main thread,
-    // and how long one is remembered.
-    static constexpr double kHeldUpGapSeconds = 0.05;
+    // A gap between two checks that counts as a hold-up of the main thread
+    // (a busy machine delays frames by less), and how long one is remembered.
+    static constexpr double kHeldUpGapSeconds = 0.2;
     static constexpr double kHeldUpMemorySeconds = 5.0;
+    // A fresh stream pauses once soon after its first block, for up to two
+    // seconds and longer on a busy machine; what it lags in its first
+    // seconds is that pause, and is not measured.
+    static constexpr double kStartSeconds = 4.0;
     // Sound cards run up to a few hundred parts per million slower than the
     // system clock; that drift is not lag.
     static constexpr double kDriftAllowance = 500e-6;
@@ -62,6 +66,7 @@ class InputLagWatch {
     std::atomic<bool> dismiss_{false};
     // Audio thread only (and reset, while no stream runs).
     bool started_ = false;
+    std::int64_t start_ns_ = 0;
     std::int64_t base_ns_ = 0;
     double frames_since_base_ = 0.0;
     // Main thread only: the last few hold-ups, when each ended and how long.

@@ -339,8 +339,26 @@ e2e_start_game() {
   e2e_log "game pid $E2E_PID_GAME, window $E2E_WID, first frame after $E2E_FIRST_FRAME s"
   if [ -n "$E2E_PID_PULSE" ]; then
     e2e_wait_line out 'stream latency: ' 20 || e2e_abort "the stream did not start"
-    sleep "${E2E_SETTLE:-2.5}"
+    e2e_wait_for 30 e2e_game_stream_flows || e2e_abort "the game's stream did not start to flow"
+    e2e_log "the stream flows $(awk -v a="$E2E_T_START" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }') s after launch"
   fi
+}
+
+# A fresh stream on PulseAudio pauses after its first block, for up to two
+# seconds and longer under load; until then the game neither plays nor
+# hears. The game's playback buffer then holds that one block, and several
+# once the stream flows. PipeWire's streams flow at once (and it reports no
+# buffer); a game on JACK has no stream on the server at all.
+e2e_game_stream_flows() {
+  [ "$E2E_SERVER" = pipewire ] && return 0
+  local usec
+  usec=$(timeout 5 pactl list sink-inputs 2>/dev/null | awk -v pid="$E2E_PID_GAME" '
+    /^Sink Input #/ { latency = ""; mine = 0 }
+    /Buffer Latency:/ { latency = $3 }
+    $0 ~ "application.process.id = \"" pid "\"" { mine = 1 }
+    mine && latency != "" { print latency; found = 1; exit }
+    END { if (!found) print "none" }') || return 1
+  [ "$usec" = none ] || [ "$usec" -gt 30000 ]
 }
 
 # The window of the game started last, by its process: an earlier run's
