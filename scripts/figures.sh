@@ -15,6 +15,9 @@
 #                 <build>/quick with --quick)
 #   --build DIR   the CMake build folder (default build/figures)
 #   --no-build    use the programs already built in --build (the test does)
+# FIGURES_SPTK (SPTK's program folder, default /usr/libexec/sptk/bin) and
+# FIGURES_PRAAT (default praat) name the peers; a name that is not there
+# leaves their rows out, as when they are not installed.
 #
 # The measurement programs write plain tables into <build>/figures-work;
 # figures-report computes the page from them (docs/figures.md.in) and the
@@ -30,7 +33,7 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift ;;
     --build) build=$2; shift ;;
     --no-build) do_build=0 ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "figures: unknown option: $1 (see --help)" >&2; exit 2 ;;
   esac
   shift
@@ -103,9 +106,12 @@ mkdir -p "$sheet/audio"
 files=$sheet/files.tsv
 printf '#file\tmaterial\tkind\tsource\tgoal_hz\tfrom_s\tto_s\n' >"$files"
 # Rendered notes are voiced from 0.15 s (past the attack) to 60 ms before
-# the note-off, at the goal note's frequency.
-while IFS=$'\t' read -r sound note wav _; do
+# the note-off, at the goal note's frequency. fluidsynth renders in stereo:
+# every tracker gets the same mono mix.
+while IFS=$'\t' read -r sound note stereo _; do
   case "$sound" in "Choir Aahs"|"Voice Oohs") material="Sampled voices" ;; *) material="Sampled instruments" ;; esac
+  wav=$sheet/audio/$(basename "$stereo")
+  sox -D "$stereo" -c 1 "$wav"
   goal=$(awk -v n="$note" 'BEGIN { printf "%.6f", 440 * 2 ^ ((n - 57) / 12) }')
   printf '%s\t%s\tsampled\t-\t%s\t0.15\t%s\n' "$wav" "$material" "$goal" \
     "$(awk -v s="$note_seconds" 'BEGIN { print s - 0.06 }')" >>"$files"
@@ -149,13 +155,16 @@ for what in silence noise hum; do
   printf '%s\t%s\t%s\t-\t0\t0\t0\n' "$f" "${what^}" "$what" >>"$files"
 done
 
+# The speed figures that follow are taken with whatever else the machine is
+# doing; the page says how much that was.
+cp /proc/loadavg "$sheet/loadavg.txt"
 say "datasheet: ours and aubio (in process)"
 "$tools/figures-trackers" --files "$files" --pitches "$sheet/library.tsv" \
   --speed "$sheet/speed.tsv" --slowest "$sheet/slowest.tsv" --repeats "$repeats"
 pitch_tables=(--pitches "$sheet/library.tsv")
 # Tools that are missing leave their rows out; the page says which.
 : >"$sheet/missing.txt"
-sptk=/usr/libexec/sptk/bin
+sptk=${FIGURES_SPTK:-/usr/libexec/sptk/bin} praat=${FIGURES_PRAAT:-praat}
 if [ -x "$sptk/pitch" ] && [ -x "$sptk/x2x" ]; then
   say "datasheet: SPTK ${sptk_methods[*]}"
   printf '#tracker\tfiles\tsamples\tnanoseconds\tstartup_ns\n' >"$sheet/sptk-speed.tsv"
@@ -192,10 +201,10 @@ if [ -x "$sptk/pitch" ] && [ -x "$sptk/x2x" ]; then
 else
   echo "SPTK (Debian's sptk: its pitch command)" >>"$sheet/missing.txt"
 fi
-if command -v praat >/dev/null; then
+if command -v "$praat" >/dev/null; then
   say "datasheet: Praat"
   grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
-  (unset DISPLAY; praat --run "$root/tools/figures/pitch_ac.praat" "$sheet/list.txt" \
+  (unset DISPLAY; "$praat" --run "$root/tools/figures/pitch_ac.praat" "$sheet/list.txt" \
     "$sheet/praat.tsv" "$sheet/praat-times.tsv" "$(awk 'BEGIN { printf "%.9f", 512 / 44100 }')" 60 1200) \
     >"$sheet/praat.log" 2>&1 || { cat "$sheet/praat.log" >&2; die "praat failed"; }
   pitch_tables+=(--pitches "$sheet/praat.tsv")

@@ -96,13 +96,13 @@ awk -F'\t' '$1 == "wavepitch" && $2 == "Singer" && $3 == "C4–B4" && $4 >= 90 {
   END { exit !ok }' "$sheet/bands.tsv" || fail "ours tracks under 90 % of the singer's C4"
 awk -F'\t' '$1 == "wavepitch" && $2 == "Silence" && $4 == 0 { ok = 1 } END { exit !ok }' \
   "$sheet/false.tsv" || fail "ours reported a pitch on digital silence"
-if [ -x /usr/libexec/sptk/bin/pitch ]; then
+if [ -x "${FIGURES_SPTK:-/usr/libexec/sptk/bin}/pitch" ]; then
   grep -q $'^sptk rapt\tSinger\t' "$sheet/sheet.tsv" || fail "no SPTK RAPT row though sptk is installed"
   grep -q '^| sptk rapt | ' "$out/figures.md" || fail "figures.md has no SPTK speed or accuracy row"
 else
   grep -q 'Left out of this run.*SPTK' "$out/figures.md" || fail "figures.md does not say SPTK is missing"
 fi
-if command -v praat >/dev/null; then
+if command -v "${FIGURES_PRAAT:-praat}" >/dev/null; then
   grep -q $'^praat ac\tSinger\t' "$sheet/sheet.tsv" || fail "no Praat row though praat is installed"
 else
   grep -q 'Left out of this run.*Praat' "$out/figures.md" || fail "figures.md does not say Praat is missing"

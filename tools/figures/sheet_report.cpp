@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
 
 namespace figures {
@@ -207,7 +208,7 @@ void fillDatasheet(const std::string &dir, std::map<std::string, std::string> &v
     const Table slowest = readTsv(dir + "/slowest.tsv");
     v["sheet_slowest"] =
         slowest.size()
-            ? format("%.2f µs (window %.0f of %s; a median window takes %.2f µs)",
+            ? format("%.2f µs (window %.0f of %s; the mean window takes %.2f µs)",
                      slowest.number(0, "nanoseconds") / 1000, slowest.number(0, "window"),
                      basename(slowest.text(0, "file")).c_str(), oursNs * 512 / 1000)
             : "not measured";
@@ -227,6 +228,12 @@ void fillDatasheet(const std::string &dir, std::map<std::string, std::string> &v
                      singer.size(), singer.text(0, "name").c_str(),
                      singer.text(singer.size() - 1, "name").c_str(), vibLo, vibHi, extLo, extHi)
             : "no notes";
+
+    std::string load;
+    std::getline(std::ifstream(dir + "/loadavg.txt"), load);
+    std::istringstream loads(load);
+    std::string l1, l5, l15;
+    v["sheet_load"] = loads >> l1 >> l5 >> l15 ? l1 + ", " + l5 + " and " + l15 : "not recorded";
 
     std::string missing;
     for (std::ifstream in(dir + "/missing.txt"); in;) {
@@ -262,6 +269,25 @@ void fillDatasheet(const std::string &dir, std::map<std::string, std::string> &v
     v["sheet_instr_ours"] =
         pct(value(rows, "Sampled instruments", "wavepitch", &SheetRow::within50));
     v["sheet_instr_best"] = best(rows, "Sampled instruments");
+    // Noise, and what ours does instead of guessing.
+    v["sheet_noisy_ours"] =
+        pct(value(rows, "Singer + noise 20 dB", "wavepitch", &SheetRow::within50));
+    v["sheet_clean_ours"] = pct(value(rows, "Singer", "wavepitch", &SheetRow::within50));
+    v["sheet_noisy_best"] = best(rows, "Singer + noise 20 dB");
+    v["sheet_snoisy_ours"] =
+        pct(value(rows, "Sampled + noise 20 dB", "wavepitch", &SheetRow::within50));
+    double lo = 1e9, hi = -1.0;
+    for (const SheetRow &r : rows)
+        if (r.tracker == "wavepitch")
+            lo = std::min(lo, r.noPitch), hi = std::max(hi, r.noPitch);
+    v["sheet_ours_nopitch"] = hi < 0 ? "n/a" : format("%.0f to %.0f", lo, hi);
+    v["sheet_yin_noise"] = pct(value(falsePitches, "Noise", "aubio yin", &SheetRow::pitched));
+    v["sheet_yin_hum"] = pct(value(falsePitches, "Hum", "aubio yin", &SheetRow::pitched));
+    v["sheet_ours_false"] =
+        format("%s, %s and %s",
+               pct(value(falsePitches, "Silence", "wavepitch", &SheetRow::pitched)).c_str(),
+               pct(value(falsePitches, "Noise", "wavepitch", &SheetRow::pitched)).c_str(),
+               pct(value(falsePitches, "Hum", "wavepitch", &SheetRow::pitched)).c_str());
 
     const double ours = overallWithin50(rows, "wavepitch");
     std::string top, fastest;
