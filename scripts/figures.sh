@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
-# Regenerates every published figure and plot from scratch: accuracy on
-# rendered voices and instruments (ours against aubio), whole rounds judged by
-# the game itself, key-to-tone and stream latency, the audio callback's cost,
-# frame rate and start-up time. Writes docs/figures.md and docs/figures/*.png.
+# Regenerates every published figure and plot from scratch: the datasheet
+# (ours against aubio, SPTK and Praat on rendered notes, a synthesised singer,
+# noisy and reverberant copies, silence, noise and hum), accuracy on rendered
+# voices and instruments, whole rounds judged by the game itself, key-to-tone
+# and stream latency, the audio callback's cost, frame rate and start-up time. Writes docs/figures.md and docs/figures/*.png.
 #
 #   scripts/figures.sh                 the full run (a few minutes)
-#   scripts/figures.sh --quick         three notes of one sound, one short
-#                                      latency run, short benchmarks; writes
+#   scripts/figures.sh --quick         three notes of one sound, two of the
+#                                      singer, one short latency run, short
+#                                      benchmarks, SPTK's RAPT only; writes
 #                                      to build/figures/quick, never to docs/
 # Options:
 #   --out DIR     where figures.md and figures/*.png go (default docs, or
 #                 <build>/quick with --quick)
 #   --build DIR   the CMake build folder (default build/figures)
 #   --no-build    use the programs already built in --build (the test does)
+# FIGURES_SPTK (SPTK's program folder, default /usr/libexec/sptk/bin) and
+# FIGURES_PRAAT (default praat) name the peers; a name that is not there
+# leaves their rows out, as when they are not installed.
 #
 # The measurement programs write plain tables into <build>/figures-work;
 # figures-report computes the page from them (docs/figures.md.in) and the
@@ -28,7 +33,7 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift ;;
     --build) build=$2; shift ;;
     --no-build) do_build=0 ;;
-    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "figures: unknown option: $1 (see --help)" >&2; exit 2 ;;
   esac
   shift
@@ -50,10 +55,13 @@ die() { printf '[figures] error: %s\n' "$*" >&2; exit 1; }
 sf2=/usr/share/sounds/sf2/FluidR3_GM.sf2
 if [ "$quick" = 1 ]; then
   sounds=("Choir Aahs:52") notes="36 47 57"
+  singer_notes="36 60" false_seconds=1 repeats=1 sptk_methods=(RAPT) degrade="singer"
   latency_runs=1 tones_per_run=2
   bench_args=(--benchmark_min_time=0.05 --benchmark_repetitions=3)
 else
   sounds=("Choir Aahs:52" "Voice Oohs:53" "Flute:73" "Clarinet:71") notes=$(seq -s ' ' 36 59)
+  singer_notes=$(seq -s ' ' 36 2 84) false_seconds=10 repeats=3 sptk_methods=(RAPT SWIPE)
+  degrade="sampled singer"
   latency_runs=5 tones_per_run=6
   bench_args=(--benchmark_min_time=0.5 --benchmark_repetitions=10)
 fi
@@ -69,7 +77,7 @@ if [ "$do_build" = 1 ]; then
     || { tail -n 40 "$work/build.log"; die "build failed"; }
 fi
 tools=$build/tools/figures game=$build/app/Arrowsong
-for p in "$tools"/figures-{midi,accuracy,keytone,report} "$game"; do
+for p in "$tools"/figures-{midi,accuracy,keytone,report,singer,trackers,score} "$game"; do
   [ -x "$p" ] || die "$p is not built"
 done
 
@@ -86,7 +94,127 @@ say "tracking every window and playing a round on each note"
 "$tools/figures-accuracy" --manifest "$work/manifest.tsv" --notes "$work/notes.tsv" \
   --windows "$work/windows.tsv" >"$work/rounds.log" || die "figures-accuracy failed"
 
-# 2. Latency: the real program on the harness's private X and audio servers;
+# 2. The datasheet: every tracker on the same files. The material is the
+# rendered notes above, the synthesised singer, a copy of each with noise at
+# 20 dB SNR and one in a room (sox), and silence, white noise and 50 Hz hum.
+# Files go in a table figures-score reads: path, material, kind and truth.
+say "datasheet: material"
+sheet=$work/sheet
+mkdir -p "$sheet/audio"
+"$tools/figures-singer" --dir "$sheet/audio" --truth "$sheet/truth.tsv" \
+  --notes "$sheet/singer.tsv" --midi "$singer_notes"
+files=$sheet/files.tsv
+printf '#file\tmaterial\tkind\tsource\tgoal_hz\tfrom_s\tto_s\n' >"$files"
+# Rendered notes are voiced from 0.15 s (past the attack) to 60 ms before
+# the note-off, at the goal note's frequency. fluidsynth renders in stereo:
+# every tracker gets the same mono mix.
+while IFS=$'\t' read -r sound note stereo _; do
+  case "$sound" in "Choir Aahs"|"Voice Oohs") material="Sampled voices" ;; *) material="Sampled instruments" ;; esac
+  wav=$sheet/audio/$(basename "$stereo")
+  sox -D "$stereo" -c 1 "$wav"
+  goal=$(awk -v n="$note" 'BEGIN { printf "%.6f", 440 * 2 ^ ((n - 57) / 12) }')
+  printf '%s\t%s\tsampled\t-\t%s\t0.15\t%s\n' "$wav" "$material" "$goal" \
+    "$(awk -v s="$note_seconds" 'BEGIN { print s - 0.06 }')" >>"$files"
+done < <(grep -v '^#' "$work/manifest.tsv")
+while IFS=$'\t' read -r name _; do
+  printf '%s\tSinger\tsinger\t%s\t0\t0\t0\n' "$sheet/audio/$name.wav" "$name" >>"$files"
+done < <(grep -v '^#' "$sheet/singer.tsv")
+# The degraded copies. The noise is 20 dB under the RMS of the file's scored
+# span (white, the same sequence for every file: sox -R); the room is sox's
+# reverb at 50 % reverberance, 50 % damping, full room scale.
+rms() { sox "$1" -n trim "$2" "=$3" stat 2>&1 | awk '/^RMS +amplitude/ { print $3 }'; }
+while IFS=$'\t' read -r wav material kind source goal from to; do
+  [[ " $degrade " == *" $kind "* ]] || continue
+  base=$(basename "${wav%.wav}")
+  group=${material%% *}
+  [ "$kind" = sampled ] || { from=0.31; to=1.69; }
+  level=$(rms "$wav" "$from" "$to")
+  # Uniform white noise of amplitude a has an RMS of a / sqrt(3).
+  amp=$(awk -v r="$level" 'BEGIN { printf "%.8f", r / 10 * sqrt(3) }')
+  sox -R "$wav" "$sheet/audio/$base.noise-only.wav" synth whitenoise vol "$amp"
+  sox -R -m -v 1 "$wav" -v 1 "$sheet/audio/$base.noise-only.wav" "$sheet/audio/$base.noisy.wav"
+  rm "$sheet/audio/$base.noise-only.wav"
+  sox -R "$wav" "$sheet/audio/$base.room.wav" reverb 50 50 100 gain -n -3
+  printf '%s\t%s + noise 20 dB\t%s\t%s\t%s\t%s\t%s\n' "$sheet/audio/$base.noisy.wav" "$group" \
+    "$kind" "$source" "$goal" "$from" "$to" >>"$sheet/degraded.tsv"
+  printf '%s\t%s + reverb\t%s\t%s\t%s\t%s\t%s\n' "$sheet/audio/$base.room.wav" "$group" \
+    "$kind" "$source" "$goal" "$from" "$to" >>"$sheet/degraded.tsv"
+done < <(grep -v '^#' "$files")
+sort -t$'\t' -s -k2,2 "$sheet/degraded.tsv" >>"$files"
+rm "$sheet/degraded.tsv"
+for what in silence noise hum; do
+  f=$sheet/audio/$what.wav
+  case "$what" in
+    # -D: without it sox dithers the 16-bit file, and silence is silence.
+    silence) sox -D -n -r 44100 -c 1 -b 16 "$f" trim 0 "$false_seconds" ;;
+    noise) sox -R -n -r 44100 -c 1 -b 16 "$f" synth "$false_seconds" whitenoise vol 0.1 ;;
+    # Mains hum: 50 Hz with its odd harmonics, as a transformer hums.
+    hum) sox -R -n -r 44100 -c 3 -p synth "$false_seconds" sine 50 sine 150 sine 250 \
+           | sox -R - -b 16 "$f" remix 1v0.1,2v0.03,3v0.01 ;;
+  esac
+  printf '%s\t%s\t%s\t-\t0\t0\t0\n' "$f" "${what^}" "$what" >>"$files"
+done
+
+# The speed figures that follow are taken with whatever else the machine is
+# doing; the page says how much that was.
+cp /proc/loadavg "$sheet/loadavg.txt"
+say "datasheet: ours and aubio (in process)"
+"$tools/figures-trackers" --files "$files" --pitches "$sheet/library.tsv" \
+  --speed "$sheet/speed.tsv" --slowest "$sheet/slowest.tsv" --repeats "$repeats"
+pitch_tables=(--pitches "$sheet/library.tsv")
+# Tools that are missing leave their rows out; the page says which.
+: >"$sheet/missing.txt"
+sptk=${FIGURES_SPTK:-/usr/libexec/sptk/bin} praat=${FIGURES_PRAAT:-praat}
+if [ -x "$sptk/pitch" ] && [ -x "$sptk/x2x" ]; then
+  say "datasheet: SPTK ${sptk_methods[*]}"
+  printf '#tracker\tfiles\tsamples\tnanoseconds\tstartup_ns\n' >"$sheet/sptk-speed.tsv"
+  # SPTK reads raw floats at 16-bit scale.
+  grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
+  while read -r wav; do
+    sox "$wav" -t raw -e signed -b 16 - | "$sptk/x2x" +sf >"${wav%.wav}.f32"
+  done <"$sheet/list.txt"
+  head -c 2048 "$(head -n 1 "$sheet/list.txt" | sed 's/\.wav$/.f32/')" >"$sheet/start.f32"
+  for method in "${sptk_methods[@]}"; do
+    a=0; [ "$method" = SWIPE ] && a=1
+    opts=(-a "$a" -s 44.1 -p 512 -L 60 -H 1200 -o 1)
+    # The start-up: the median of five runs on one 512-sample window.
+    startup=$(for _ in 1 2 3 4 5; do
+      t0=$(date +%s%N); "$sptk/pitch" "${opts[@]}" "$sheet/start.f32" >/dev/null; t1=$(date +%s%N)
+      echo $((t1 - t0))
+    done | sort -n | sed -n 3p)
+    sptk_out=$sheet/sptk-$method.tsv total=0 samples=0 count=0
+    printf '#file\ttracker\ttime_s\thz\n' >"$sptk_out"
+    while read -r wav; do
+      raw=${wav%.wav}.f32
+      t0=$(date +%s%N)
+      "$sptk/pitch" "${opts[@]}" "$raw" >"$raw.$method"
+      t1=$(date +%s%N)
+      total=$((total + t1 - t0)) samples=$((samples + $(stat -c %s "$raw") / 4)) count=$((count + 1))
+      # Frame i is centred on sample 512 i.
+      "$sptk/x2x" +fa "$raw.$method" | awk -v f="$wav" -v m="sptk ${method,,}" \
+        '{ printf "%s\t%s\t%.6f\t%s\n", f, m, (NR - 1) * 512 / 44100, $1 }' >>"$sptk_out"
+    done <"$sheet/list.txt"
+    printf 'sptk %s\t%s\t%s\t%s\t%s\n' "${method,,}" "$count" "$samples" "$total" "$startup" \
+      >>"$sheet/sptk-speed.tsv"
+    pitch_tables+=(--pitches "$sptk_out")
+  done
+else
+  echo "SPTK (Debian's sptk: its pitch command)" >>"$sheet/missing.txt"
+fi
+if command -v "$praat" >/dev/null; then
+  say "datasheet: Praat"
+  grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
+  (unset DISPLAY; "$praat" --run "$root/tools/figures/pitch_ac.praat" "$sheet/list.txt" \
+    "$sheet/praat.tsv" "$sheet/praat-times.tsv" "$(awk 'BEGIN { printf "%.9f", 512 / 44100 }')" 60 1200) \
+    >"$sheet/praat.log" 2>&1 || { cat "$sheet/praat.log" >&2; die "praat failed"; }
+  pitch_tables+=(--pitches "$sheet/praat.tsv")
+else
+  echo "Praat (Debian's praat)" >>"$sheet/missing.txt"
+fi
+"$tools/figures-score" --files "$files" --truth "$sheet/truth.tsv" "${pitch_tables[@]}" \
+  --sheet "$sheet/sheet.tsv" --bands "$sheet/bands.tsv" --false "$sheet/false.tsv"
+
+# 3. Latency: the real program on the harness's private X and audio servers;
 # figures-keytone times each tone from the space key to the null sink's
 # monitor. The harness also times the start-up, from launch to the board.
 for ((r = 1; r <= latency_runs; r++)); do
@@ -107,7 +235,7 @@ for ((r = 1; r <= latency_runs; r++)); do
     || { cat "$work/latency/run$r.log" >&2; die "latency run $r failed"; }
 done
 
-# 3. Benchmarks: the callback's cost per block, frames per second. Other work
+# 4. Benchmarks: the callback's cost per block, frames per second. Other work
 # on the machine slows them; the page says how much there was. Without a
 # DISPLAY the frame-rate benchmark draws on a private Xvfb with Mesa's
 # software renderer: the same conditions on every machine.
@@ -124,7 +252,7 @@ for bench in game/game_bench render/render_bench; do
     || die "$bin failed"
 done
 
-# 4. The page and the tables to plot, then the plots.
+# 5. The page and the tables to plot, then the plots.
 report_opts=()
 [ "$quick" = 0 ] || report_opts=(--quick)
 "$tools/figures-report" "${report_opts[@]}" --work "$work" --build "$build" \
@@ -135,6 +263,8 @@ say "plotting"
 gnuplot -c tools/figures/accuracy.gp "$work/accuracy.tsv" "$out/figures/accuracy.png"
 gnuplot -c tools/figures/cents.gp "$work/hist.tsv" "$work/classes.tsv" "$out/figures/cents.png"
 gnuplot -c tools/figures/latency.gp "$work/latency.tsv" "$out/figures/latency.png"
+[ ! -s "$work/sheet/speed_accuracy.tsv" ] \
+  || gnuplot -c tools/figures/speed.gp "$work/sheet/speed_accuracy.tsv" "$out/figures/speed.png"
 [ ! -s "$work/callback.tsv" ] \
   || gnuplot -c tools/figures/callback.gp "$work/callback.tsv" "$out/figures/callback.png"
 say "wrote $out/figures.md and its plots in $out/figures"

@@ -23,6 +23,9 @@ testing=(
   pipewire pipewire-pulse wireplumber dbus-daemon jackd2 libjack-jackd2-dev
   python3-dev python3-venv python3-setuptools python3-wheel python3-pybind11
   python3-numpy python3-pytest
+  # The peers the figures' datasheet measures; the quick run in the test
+  # command runs them too.
+  sptk praat
 )
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools

@@ -79,5 +79,39 @@ if ls "$build"/bench/game/*bench* >/dev/null 2>&1; then
   [ -s "$out/figures/callback.png" ] || fail "no callback plot"
 fi
 
+# The datasheet: every tracker scored on every material, the singer's C4
+# tracked by ours, silence given no pitch, the tools that are missing named.
+sheet=$work/sheet
+for tracker in wavepitch "aubio yin" "aubio yinfast" "aubio yinfft" "aubio mcomb"; do
+  for material in Singer "Sampled voices" "Singer + noise 20 dB" "Singer + reverb"; do
+    awk -F'\t' -v t="$tracker" -v m="$material" '$1 == t && $2 == m && $3 > 100 { ok = 1 }
+      END { exit !ok }' "$sheet/sheet.tsv" || fail "sheet.tsv has no $tracker row for $material"
+  done
+  for material in Silence Noise Hum; do
+    awk -F'\t' -v t="$tracker" -v m="$material" '$1 == t && $2 == m { ok = 1 } END { exit !ok }' \
+      "$sheet/false.tsv" || fail "false.tsv has no $tracker row for $material"
+  done
+done
+awk -F'\t' '$1 == "wavepitch" && $2 == "Singer" && $3 == "C4–B4" && $4 >= 90 { ok = 1 }
+  END { exit !ok }' "$sheet/bands.tsv" || fail "ours tracks under 90 % of the singer's C4"
+awk -F'\t' '$1 == "wavepitch" && $2 == "Silence" && $4 == 0 { ok = 1 } END { exit !ok }' \
+  "$sheet/false.tsv" || fail "ours reported a pitch on digital silence"
+if [ -x "${FIGURES_SPTK:-/usr/libexec/sptk/bin}/pitch" ]; then
+  grep -q $'^sptk rapt\tSinger\t' "$sheet/sheet.tsv" || fail "no SPTK RAPT row though sptk is installed"
+  grep -q '^| sptk rapt | ' "$out/figures.md" || fail "figures.md has no SPTK speed or accuracy row"
+else
+  grep -q 'Left out of this run.*SPTK' "$out/figures.md" || fail "figures.md does not say SPTK is missing"
+fi
+if command -v "${FIGURES_PRAAT:-praat}" >/dev/null; then
+  grep -q $'^praat ac\tSinger\t' "$sheet/sheet.tsv" || fail "no Praat row though praat is installed"
+else
+  grep -q 'Left out of this run.*Praat' "$out/figures.md" || fail "figures.md does not say Praat is missing"
+fi
+grep -q '^## Datasheet' "$md" || fail "figures.md has no datasheet"
+grep -Eq '^\| wavepitch \| [0-9.]+ \| 1 \| [0-9]+ \| ' "$md" || fail "figures.md has no speed row for ours"
+f=$out/figures/speed.png
+size=$(identify -format '%m %w %h' "$f" 2>/dev/null)
+[ "${size%% *}" = PNG ] || fail "$f is not a plot (identify: ${size:-nothing})"
+
 [ "$fails" = 0 ] || { echo "$fails check(s) failed; files in $work and $out" >&2; exit 1; }
 echo "quick figures run: all checks passed"

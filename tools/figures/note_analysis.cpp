@@ -52,41 +52,37 @@ std::size_t windowsBefore(const std::vector<double> &samples, double seconds) {
     return std::min(byTime, samples.size() / kWindow);
 }
 
-namespace {
-
-// One aubio detector over non-overlapping 512-sample windows, at aubio's
-// default tolerance and silence threshold, as aubiopitch runs it.
-class AubioTracker {
-  public:
-    explicit AubioTracker(const char *method)
-        : pitch_(new_aubio_pitch(method, kWindow, kWindow, kRate)), in_(new_fvec(kWindow)),
-          out_(new_fvec(1)) {
-        if (!pitch_ || !in_ || !out_)
-            throw std::runtime_error(std::string("aubio cannot make a ") + method + " detector");
-        aubio_pitch_set_unit(pitch_, "Hz");
+struct AubioTracker::Detector {
+    aubio_pitch_t *pitch = nullptr;
+    fvec_t *in = nullptr;
+    fvec_t *out = nullptr;
+    ~Detector() {
+        if (out)
+            del_fvec(out);
+        if (in)
+            del_fvec(in);
+        if (pitch)
+            del_aubio_pitch(pitch);
     }
-    ~AubioTracker() {
-        del_fvec(out_);
-        del_fvec(in_);
-        del_aubio_pitch(pitch_);
-    }
-    AubioTracker(const AubioTracker &) = delete;
-    AubioTracker &operator=(const AubioTracker &) = delete;
-
-    double operator()(const double *window) {
-        for (uint_t i = 0; i < kWindow; ++i)
-            in_->data[i] = static_cast<smpl_t>(window[i]);
-        aubio_pitch_do(pitch_, in_, out_);
-        return std::max(0.0, static_cast<double>(out_->data[0]));
-    }
-
-  private:
-    aubio_pitch_t *pitch_;
-    fvec_t *in_;
-    fvec_t *out_;
 };
 
-} // namespace
+AubioTracker::AubioTracker(const char *method) : detector_(new Detector) {
+    detector_->pitch = new_aubio_pitch(method, kWindow, kWindow, kRate);
+    detector_->in = new_fvec(kWindow);
+    detector_->out = new_fvec(1);
+    if (!detector_->pitch || !detector_->in || !detector_->out)
+        throw std::runtime_error(std::string("aubio cannot make a ") + method + " detector");
+    aubio_pitch_set_unit(detector_->pitch, "Hz");
+}
+
+AubioTracker::~AubioTracker() = default;
+
+double AubioTracker::operator()(const double *window) {
+    for (uint_t i = 0; i < kWindow; ++i)
+        detector_->in->data[i] = static_cast<smpl_t>(window[i]);
+    aubio_pitch_do(detector_->pitch, detector_->in, detector_->out);
+    return std::max(0.0, static_cast<double>(detector_->out->data[0]));
+}
 
 WindowPitches trackWindows(const std::vector<double> &samples, std::size_t count) {
     count = std::min(count, samples.size() / kWindow);

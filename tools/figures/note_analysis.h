@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,24 @@ std::size_t onsetWindow(const std::vector<double> &samples, std::size_t windowCo
 
 // The number of whole windows in the samples that end at or before `seconds`.
 std::size_t windowsBefore(const std::vector<double> &samples, double seconds);
+
+// One aubio detector ("yin", "yinfast", "yinfft", "mcomb", ...) over
+// non-overlapping 512-sample windows, at aubio's default tolerance and
+// silence threshold, as aubiopitch runs it. Keeps aubio's state between
+// windows, as aubiopitch does over a file.
+class AubioTracker {
+  public:
+    explicit AubioTracker(const char *method);
+    ~AubioTracker();
+    AubioTracker(const AubioTracker &) = delete;
+    AubioTracker &operator=(const AubioTracker &) = delete;
+    // The pitch of the next window of kWindow samples; 0.0 for none.
+    double operator()(const double *window);
+
+  private:
+    struct Detector; // aubio's detector and its buffers
+    std::unique_ptr<Detector> detector_;
+};
 
 // One pitch per window (0.0 for none), windows [0, count) of the samples.
 struct WindowPitches {

@@ -2,6 +2,7 @@
 // of one run of scripts/figures.sh. Reads the run's folder, writes the tables
 // the plots draw into the same folder, and the page from its template.
 #include "report.h"
+#include "sheet_report.h"
 #include "tables.h"
 
 #include <sched.h>
@@ -417,6 +418,11 @@ void run(const Options &opt) {
     if (firstFrame.n)
         glance.push_back(format("- The first frame is on screen %.2g s after launch (median).",
                                 firstFrame.median));
+    std::map<std::string, bool> flags = {
+        {"quick", opt.quick}, {"callback", !callback.empty()}, {"frames", !frames.empty()}};
+    flags["sheet"] = exists(opt.work + "/sheet/sheet.tsv");
+    if (flags["sheet"])
+        figures::fillDatasheet(opt.work + "/sheet", v, flags, glance);
     v["glance_bullets"] = joined(glance, "\n");
     v["machine_rows"] = machineRows(opt);
 
@@ -425,8 +431,6 @@ void run(const Options &opt) {
         throw std::runtime_error(opt.templatePath + ": cannot read the page template");
     std::ostringstream text;
     text << in.rdbuf();
-    const std::map<std::string, bool> flags = {
-        {"quick", opt.quick}, {"callback", !callback.empty()}, {"frames", !frames.empty()}};
     writeFile(opt.page, figures::fillTemplate(text.str(), v, flags));
 }
 
