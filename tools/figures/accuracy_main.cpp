@@ -7,6 +7,7 @@
 // --windows) and one line per note (with --notes). Lines starting with '#'
 // are headers.
 #include "note_analysis.h"
+#include "program.h"
 #include "round_sim.h"
 
 #include <util/XFun.h>
@@ -163,15 +164,5 @@ void run(const Options &opt) {
 } // namespace
 
 int main(int argc, char **argv) {
-    Options opt;
-    const int status = parseOptions(argc, argv, opt);
-    if (status >= 0)
-        return status;
-    try {
-        run(opt);
-    } catch (const std::exception &e) {
-        std::cerr << "figures-accuracy: " << e.what() << '\n';
-        return 1;
-    }
-    return 0;
+    return figures::runProgram<Options>("figures-accuracy", argc, argv, &parseOptions, &run);
 }

@@ -1,6 +1,7 @@
 // figures-report: every number and table of the figures page, from the tables
 // of one run of scripts/figures.sh. Reads the run's folder, writes the tables
 // the plots draw into the same folder, and the page from its template.
+#include "program.h"
 #include "report.h"
 #include "sheet_report.h"
 #include "tables.h"
@@ -483,15 +484,5 @@ int parseOptions(int argc, char **argv, Options &opt) {
 } // namespace
 
 int main(int argc, char **argv) {
-    Options opt;
-    const int status = parseOptions(argc, argv, opt);
-    if (status >= 0)
-        return status;
-    try {
-        run(opt);
-    } catch (const std::exception &e) {
-        std::cerr << "figures-report: " << e.what() << '\n';
-        return 1;
-    }
-    return 0;
+    return figures::runProgram<Options>("figures-report", argc, argv, &parseOptions, &run);
 }

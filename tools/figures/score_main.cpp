@@ -8,6 +8,7 @@
 // Out come, per tracker and material, the shares of voiced frames by class of
 // error (--sheet), the same per octave of the true pitch (--bands), and the
 // share of frames of silence, noise and hum given a pitch (--false).
+#include "program.h"
 #include "score.h"
 #include "tables.h"
 
@@ -111,15 +112,5 @@ void run(const Options &opt) {
 } // namespace
 
 int main(int argc, char **argv) {
-    Options opt;
-    const int status = parseOptions(argc, argv, opt);
-    if (status >= 0)
-        return status;
-    try {
-        run(opt);
-    } catch (const std::exception &e) {
-        std::cerr << "figures-score: " << e.what() << '\n';
-        return 1;
-    }
-    return 0;
+    return figures::runProgram<Options>("figures-score", argc, argv, &parseOptions, &run);
 }

@@ -9,6 +9,7 @@
 // time its calls took, and our slowest window.
 #include "library_trackers.h"
 #include "note_analysis.h"
+#include "program.h"
 #include "tables.h"
 
 #include <algorithm>
@@ -119,15 +120,5 @@ void run(const Options &opt) {
 } // namespace
 
 int main(int argc, char **argv) {
-    Options opt;
-    const int status = parseOptions(argc, argv, opt);
-    if (status >= 0)
-        return status;
-    try {
-        run(opt);
-    } catch (const std::exception &e) {
-        std::cerr << "figures-trackers: " << e.what() << '\n';
-        return 1;
-    }
-    return 0;
+    return figures::runProgram<Options>("figures-trackers", argc, argv, &parseOptions, &run);
 }
