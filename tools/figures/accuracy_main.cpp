@@ -124,20 +124,19 @@ struct Options {
 
 // Returns the exit status to end with at once, or -1 to go on.
 int parseOptions(int argc, char **argv, Options &opt) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h")
-            return usage(std::cout, 0);
-        if (i + 1 >= argc)
-            return usage(std::cerr, 2);
-        std::string *value = arg == "--manifest"  ? &opt.manifest
-                             : arg == "--notes"   ? &opt.notes
-                             : arg == "--windows" ? &opt.windows
-                                                  : nullptr;
-        if (!value)
-            return usage(std::cerr, 2);
-        *value = argv[++i];
-    }
+    const int status =
+        figures::parseCommandLine(argc, argv, &usage, figures::noFlags,
+                                  [&](const std::string &arg, const std::string &value) {
+                                      std::string *text = arg == "--manifest"  ? &opt.manifest
+                                                          : arg == "--notes"   ? &opt.notes
+                                                          : arg == "--windows" ? &opt.windows
+                                                                               : nullptr;
+                                      if (text)
+                                          *text = value;
+                                      return text != nullptr;
+                                  });
+    if (status >= 0)
+        return status;
     return opt.manifest.empty() || opt.notes.empty() ? usage(std::cerr, 2) : -1;
 }
 

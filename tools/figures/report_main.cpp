@@ -453,29 +453,30 @@ int parseOptions(int argc, char **argv, Options &opt) {
     const std::map<std::string, int *> counts = {{"--note-seconds", &opt.noteSeconds},
                                                  {"--latency-runs", &opt.latencyRuns},
                                                  {"--tones-per-run", &opt.tonesPerRun}};
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h")
-            return usage(std::cout, 0);
-        if (arg == "--quick") {
+    const int status = figures::parseCommandLine(
+        argc, argv, &usage,
+        [&](const std::string &arg) {
+            if (arg != "--quick")
+                return false;
             opt.quick = true;
-            continue;
-        }
-        if (i + 1 >= argc)
-            return usage(std::cerr, 2);
-        const std::string value = argv[++i];
-        if (texts.count(arg)) {
-            *texts.at(arg) = value;
-        } else if (counts.count(arg)) {
+            return true;
+        },
+        [&](const std::string &arg, const std::string &value) {
+            if (texts.count(arg)) {
+                *texts.at(arg) = value;
+                return true;
+            }
+            if (!counts.count(arg))
+                return false;
             char *end = nullptr;
             const long n = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || *end != '\0' || n < 1 || n > 1000)
-                return usage(std::cerr, 2);
+                return false;
             *counts.at(arg) = static_cast<int>(n);
-        } else {
-            return usage(std::cerr, 2);
-        }
-    }
+            return true;
+        });
+    if (status >= 0)
+        return status;
     return opt.work.empty() || opt.build.empty() || opt.templatePath.empty() || opt.page.empty()
                ? usage(std::cerr, 2)
                : -1;

@@ -35,27 +35,25 @@ int usage(std::ostream &out, int status) {
 }
 
 int parseOptions(int argc, char **argv, Options &opt) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h")
-            return usage(std::cout, 0);
-        if (i + 1 >= argc)
-            return usage(std::cerr, 2);
-        const std::string value = argv[++i];
-        if (arg == "--pitches") {
-            opt.pitches.push_back(value);
-            continue;
-        }
-        std::string *text = arg == "--files"   ? &opt.files
-                            : arg == "--truth" ? &opt.truth
-                            : arg == "--sheet" ? &opt.sheet
-                            : arg == "--bands" ? &opt.bands
-                            : arg == "--false" ? &opt.falsePitches
-                                               : nullptr;
-        if (!text)
-            return usage(std::cerr, 2);
-        *text = value;
-    }
+    const int status =
+        figures::parseCommandLine(argc, argv, &usage, figures::noFlags,
+                                  [&](const std::string &arg, const std::string &value) {
+                                      if (arg == "--pitches") {
+                                          opt.pitches.push_back(value);
+                                          return true;
+                                      }
+                                      std::string *text = arg == "--files"   ? &opt.files
+                                                          : arg == "--truth" ? &opt.truth
+                                                          : arg == "--sheet" ? &opt.sheet
+                                                          : arg == "--bands" ? &opt.bands
+                                                          : arg == "--false" ? &opt.falsePitches
+                                                                             : nullptr;
+                                      if (text)
+                                          *text = value;
+                                      return text != nullptr;
+                                  });
+    if (status >= 0)
+        return status;
     return opt.files.empty() || opt.truth.empty() || opt.sheet.empty() || opt.bands.empty() ||
                    opt.falsePitches.empty() || opt.pitches.empty()
                ? usage(std::cerr, 2)

@@ -41,28 +41,24 @@ int usage(std::ostream &out, int status) {
 
 // Returns the exit status to end with at once, or -1 to go on.
 int parseOptions(int argc, char **argv, Options &opt) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h")
-            return usage(std::cout, 0);
-        if (i + 1 >= argc)
-            return usage(std::cerr, 2);
-        const std::string value = argv[++i];
-        if (arg == "--repeats") {
-            opt.repeats = std::atoi(value.c_str());
-            if (opt.repeats < 1 || opt.repeats > 100)
-                return usage(std::cerr, 2);
-            continue;
-        }
-        std::string *text = arg == "--files"     ? &opt.files
-                            : arg == "--pitches" ? &opt.pitches
-                            : arg == "--speed"   ? &opt.speed
-                            : arg == "--slowest" ? &opt.slowest
-                                                 : nullptr;
-        if (!text)
-            return usage(std::cerr, 2);
-        *text = value;
-    }
+    const int status =
+        figures::parseCommandLine(argc, argv, &usage, figures::noFlags,
+                                  [&](const std::string &arg, const std::string &value) {
+                                      if (arg == "--repeats") {
+                                          opt.repeats = std::atoi(value.c_str());
+                                          return opt.repeats >= 1 && opt.repeats <= 100;
+                                      }
+                                      std::string *text = arg == "--files"     ? &opt.files
+                                                          : arg == "--pitches" ? &opt.pitches
+                                                          : arg == "--speed"   ? &opt.speed
+                                                          : arg == "--slowest" ? &opt.slowest
+                                                                               : nullptr;
+                                      if (text)
+                                          *text = value;
+                                      return text != nullptr;
+                                  });
+    if (status >= 0)
+        return status;
     return opt.files.empty() || opt.pitches.empty() || opt.speed.empty() || opt.slowest.empty()
                ? usage(std::cerr, 2)
                : -1;
