@@ -10,13 +10,6 @@ e2e_start_x
 e2e_start_audio
 e2e_start_game
 
-goal_of_next_round() {
-  local before
-  before=$(e2e_count_lines out '^Freq: ')
-  e2e_key space
-  e2e_wait_for 5 e2e_more_lines out '^Freq: ' "$before" || e2e_abort "no Freq line after space"
-  e2e_value out 'Freq: '
-}
 in_tune() { # round
   local cents
   cents=$(e2e_cents "$E2E_GOAL" "$E2E_AVERAGE")
@@ -24,7 +17,8 @@ in_tune() { # round
     e2e_between "$cents" -15 15
 }
 
-goal=$(goal_of_next_round)
+e2e_next_goal
+goal=$E2E_NEXT_FREQ
 e2e_sing 1 1.5 tone "$goal" 0.5
 in_tune "before the hold-up"
 e2e_key space # clears the shot
@@ -32,7 +26,8 @@ e2e_key space # clears the shot
 # Held up for 5 s with a voice an octave and a fifth off the next goal on
 # the microphone. A stream left 5 s behind would judge the round sung next
 # on that voice, or on nothing at all, whatever is sung now.
-next=$(goal_of_next_round)
+e2e_next_goal
+next=$E2E_NEXT_FREQ
 e2e_key space # the tone off again
 e2e_signal tone "$(awk -v g="$next" 'BEGIN { print g * 3 }')" 0.5
 e2e_wait_mic tone

@@ -81,15 +81,6 @@ judged() { # output file, label
   grep -E -- "^$2" "$1" | tail -n 1 | sed -e "s/^$2//"
 }
 
-# Plays the next goal; sets midi.
-next_goal() {
-  local before
-  before=$(e2e_count_lines out '^Freq: ')
-  e2e_key space
-  e2e_wait_for 5 e2e_more_lines out '^Freq: ' "$before" || e2e_abort "no Freq line after space"
-  midi=$(e2e_value out 'MIDI: ')
-}
-
 # One round: the take is judged by pitchtrack, then sung into the game with
 # the left button held, and the two judgements are compared.
 round() { # name, tone|voice, cents from the goal
@@ -154,13 +145,15 @@ e2e_start_x
 e2e_start_audio
 e2e_start_game
 
-next_goal
+e2e_next_goal
+midi=$E2E_NEXT_MIDI
 round sharp tone 70
 
 # Clear the shot, then the next goal.
 e2e_key space
 sleep 0.3
-next_goal
+e2e_next_goal
+midi=$E2E_NEXT_MIDI
 round flat voice -90
 
 e2e_quit

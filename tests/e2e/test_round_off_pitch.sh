@@ -8,15 +8,6 @@ e2e_start_x
 e2e_start_audio
 e2e_start_game
 
-# Plays the next goal; sets goal.
-next_goal() {
-  local before
-  before=$(e2e_count_lines out '^Freq: ')
-  e2e_key space
-  e2e_wait_for 5 e2e_more_lines out '^Freq: ' "$before" || e2e_abort "no Freq line after space"
-  goal=$(e2e_value out 'Freq: ')
-}
-
 # Checks a judged round against the band its printed numbers fall in.
 landed_in_band() { # what, expected sign (+ or -)
   local band cents
@@ -32,7 +23,8 @@ landed_in_band() { # what, expected sign (+ or -)
 }
 
 # +70 cents: between three and four steps of 20 cents.
-next_goal
+e2e_next_goal
+goal=$E2E_NEXT_FREQ
 e2e_sing 1 1.5 tone "$(awk -v g="$goal" 'BEGIN { print g * 2 ^ (70 / 1200) }')" 0.5
 landed_in_band "sharp tone" + sharp
 sharp_x=$E2E_ARROW_X
@@ -40,7 +32,8 @@ sharp_x=$E2E_ARROW_X
 # Clear the shot, then -90 cents with vibrato of +-30 cents and harmonics.
 e2e_key space
 sleep 0.3
-next_goal
+e2e_next_goal
+goal=$E2E_NEXT_FREQ
 e2e_sing 1 1.5 voice "$(awk -v g="$goal" 'BEGIN { print g * 2 ^ (-90 / 1200) }')"
 landed_in_band "flat voice" - flat
 e2e_expect "each off-pitch shot draws a new place across ($sharp_x, then $E2E_ARROW_X)" \

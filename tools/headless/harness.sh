@@ -425,6 +425,19 @@ e2e_mouse() { # down|up, button 1 (left), 2 (middle) or 3 (right)
   timeout 10 xdotool mousemove --window "$E2E_WID" 400 400 "mouse$1" "$2" 2>>"$E2E_DIR/xdotool.log"
 }
 
+# Space for the next goal: waits for its Freq line, and sets E2E_NEXT_FREQ
+# and E2E_NEXT_MIDI from it and its MIDI line.
+e2e_next_goal() {
+  local before
+  before=$(e2e_count_lines out '^Freq: ')
+  e2e_key space
+  e2e_wait_for 5 e2e_more_lines out '^Freq: ' "$before" || e2e_abort "no Freq line after space"
+  # shellcheck disable=SC2034 # read by the cases that source this file
+  E2E_NEXT_FREQ=$(e2e_value out 'Freq: ')
+  # shellcheck disable=SC2034
+  E2E_NEXT_MIDI=$(e2e_value out 'MIDI: ')
+}
+
 # A sung round: the microphone gets the signal, the button is held for the
 # given seconds and released, and the judgement's two lines are awaited.
 # Sets E2E_GOAL and E2E_AVERAGE from the printed lines.
