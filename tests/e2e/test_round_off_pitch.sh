@@ -30,10 +30,20 @@ landed_in_band "sharp tone" + sharp
 sharp_x=$E2E_ARROW_X
 
 # Clear the shot, then -90 cents with vibrato of +-30 cents and harmonics.
+# The tracker needs about two periods in a block: sung 90 cents under a goal
+# below G3 (196 Hz), the voice would have fewer, and is not what this case
+# is about. Such goals are stopped with space and passed over.
 e2e_key space
 sleep 0.3
 e2e_next_goal
+for ((tries = 0; tries < 40; tries++)); do
+  awk -v g="$E2E_NEXT_FREQ" 'BEGIN { exit !(g < 195) }' || break
+  e2e_log "goal $E2E_NEXT_FREQ Hz is too low for a flat voice; the next one"
+  e2e_key space
+  e2e_next_goal
+done
 goal=$E2E_NEXT_FREQ
+e2e_expect "a goal from G3 up to sing under ($goal Hz)" e2e_between "$goal" 195 1000
 e2e_sing 1 1.5 voice "$(awk -v g="$goal" 'BEGIN { print g * 2 ^ (-90 / 1200) }')"
 landed_in_band "flat voice" - flat
 e2e_expect "each off-pitch shot draws a new place across ($sharp_x, then $E2E_ARROW_X)" \
