@@ -10,17 +10,10 @@ e2e_start_x
 e2e_start_audio
 e2e_start_game
 
-in_tune() { # round
-  local cents
-  cents=$(e2e_cents "$E2E_GOAL" "$E2E_AVERAGE")
-  e2e_expect "$1: average $E2E_AVERAGE Hz within 15 cents of the goal $E2E_GOAL Hz ($cents)" \
-    e2e_between "$cents" -15 15
-}
-
 e2e_next_goal
 goal=$E2E_NEXT_FREQ
 e2e_sing 1 1.5 tone "$goal" 0.5
-in_tune "before the hold-up"
+e2e_expect_in_tune "before the hold-up"
 e2e_key space # clears the shot
 
 # Held up for 5 s with a voice an octave and a fifth off the next goal on
@@ -43,7 +36,7 @@ e2e_expect "it measured the hold-up ($lag s)" e2e_between "$lag" 4.5 7
 # A fresh PulseAudio stream may pause up to two seconds after its first
 # block; holding the button past that keeps the judged blocks fresh.
 e2e_sing 1 3.5 tone "$next" 0.5
-in_tune "after the hold-up"
+e2e_expect_in_tune "after the hold-up"
 e2e_expect "the stream was opened once" test "$(e2e_count_lines err '^The microphone fell')" = 1
 
 e2e_quit

@@ -458,6 +458,16 @@ e2e_sing() { # button, seconds, signal...
   e2e_log "goal $E2E_GOAL Hz, sung average $E2E_AVERAGE Hz"
 }
 
+# The last judged round was sung in tune: a clean tone, tracked over whole
+# blocks, averages to within a few cents; 15 cents is still far inside the
+# two steps (40 cents) of a centre shot.
+e2e_expect_in_tune() { # what
+  local cents
+  cents=$(e2e_cents "$E2E_GOAL" "$E2E_AVERAGE")
+  e2e_expect "$1: average $E2E_AVERAGE Hz within 15 cents of the goal $E2E_GOAL Hz ($cents)" \
+    e2e_between "$cents" -15 15
+}
+
 # The landing height that the judgement gives an average against a goal:
 # steps of a fifth of a semitone; within two steps the shot keeps its place.
 e2e_band() { # goal, average
