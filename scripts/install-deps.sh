@@ -11,7 +11,7 @@ set -euo pipefail
 
 runtime=(
   build-essential cmake pkg-config
-  librtaudio-dev libasound2-dev libasound2-plugins freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
+  librtaudio-dev libpulse-dev libasound2-dev libasound2-plugins freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   libsndfile1-dev libsamplerate0-dev libstb-dev
   pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
 )

@@ -11,6 +11,7 @@
 
 #include "audio_block.h"
 #include "game/audio_route.h"
+#include "game/sound_server.h"
 #include "game/state.h"
 #include "input_lag.h"
 #include "stream_trouble.h"
@@ -23,6 +24,8 @@ arrowsong::detail::InputLagWatch input_lag(44100.0);
 // the PulseAudio API (see input_lag.h). Other APIs drop what the game could
 // not take in time instead of holding it back.
 std::atomic<bool> watch_lag{false};
+// What the sound server said at start-up. Main thread only.
+arrowsong::SoundServer sound_server;
 
 void audioErrorCallback(RtAudioError::Type type, const std::string &message) {
     trouble.report(type, message);
@@ -47,12 +50,16 @@ int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames,
 }
 
 RtAudio *openAudio() {
-    try {
-        return new RtAudio();
-    } catch (const RtAudioError &error) {
-        error.printMessage();
-        return nullptr;
-    }
+    // The server is asked first: the library's PulseAudio back end crashes
+    // on a server without devices, and only the server tells a microphone
+    // from a monitor of the game's own output.
+    sound_server = arrowsong::askSoundServer();
+    arrowsong::DefaultAudio made = arrowsong::makeDefaultAudio(sound_server);
+    for (const RtAudioError &failure : made.failure)
+        failure.printMessage();
+    if (made.noDevices)
+        std::cout << arrowsong::kNoDevicesMessage << std::endl;
+    return made.audio.release();
 }
 
 bool hasAudioDevice(RtAudio &audio) {
@@ -66,14 +73,10 @@ namespace {
 // Main thread only.
 std::string open_warning;
 
-// The stream that runs, and how it was opened, so that it can be opened again
-// on the same devices once its input has fallen behind. Main thread only.
+// The stream that runs and the route it took, so that it can be opened again
+// on the same route once its input has fallen behind. Main thread only.
 struct OpenedStream {
     RtAudio *audio = nullptr;
-    bool hasOutput = false;
-    bool hasInput = false;
-    RtAudio::StreamParameters output;
-    RtAudio::StreamParameters input;
     RtAudio::StreamOptions options;
 } running;
 
@@ -88,14 +91,6 @@ void openGameStream(RtAudio &audio, RtAudio::StreamParameters *output,
     input_lag.reset();
     open_warning.clear();
     running = {};
-    OpenedStream asked;
-    asked.hasOutput = output != nullptr;
-    asked.hasInput = input != nullptr;
-    if (output != nullptr)
-        asked.output = *output;
-    if (input != nullptr)
-        asked.input = *input;
-    asked.options = options;
     bufferSize = kPitchFrames;
     audio.openStream(output, input, RTAUDIO_FLOAT64, 44100, &bufferSize, &audioCallback, nullptr,
                      &options, &audioErrorCallback);
@@ -109,8 +104,8 @@ void openGameStream(RtAudio &audio, RtAudio::StreamParameters *output,
         open_warning = first;
     }
     trouble.clear();
-    running = asked;
     running.audio = &audio;
+    running.options = options;
     watch_lag.store(audio.getCurrentApi() == RtAudio::LINUX_PULSE, std::memory_order_relaxed);
 }
 
@@ -164,18 +159,22 @@ bool startAudioStream(RtAudio &audio) {
 
 bool startAudioOnDefaults(RtAudio *&audio) {
     audio->showWarnings(true);
-    arrowsong::OpenedRoute route =
-        arrowsong::openOnDefaults(std::unique_ptr<RtAudio>(audio), {}, &openGameStream);
+    arrowsong::OpenedRoute route = arrowsong::openOnDefaults(std::unique_ptr<RtAudio>(audio), {},
+                                                             &openGameStream, sound_server);
     audio = route.audio.release();
     if (!route.opened) {
         for (const RtAudioError &failure : route.failures)
             failure.printMessage();
         if (route.defaultsLost)
             std::cerr << arrowsong::kSharedDescriptionMessage << std::endl;
+        if (route.ownMonitor)
+            std::cerr << arrowsong::noMicrophoneMessage(sound_server) << std::endl;
         return false;
     }
     if (!route.note.empty())
         std::cerr << route.note << std::endl;
+    if (!route.monitorNote.empty())
+        std::cerr << route.monitorNote << std::endl;
     return runOpenedStream(*audio);
 }
 
@@ -190,17 +189,24 @@ bool catchUpAudioInput() {
     if (lag <= 0.0 || running.audio == nullptr || trouble.failed())
         return false;
     RtAudio &audio = *running.audio;
-    OpenedStream stream = running;
-    std::cerr << "The microphone fell " << std::fixed << std::setprecision(1) << lag
-              << std::defaultfloat
-              << " s behind while the game was held up; opening the stream again." << std::endl;
+    RtAudio::StreamOptions options = running.options;
     try {
         if (audio.isStreamRunning())
             audio.stopStream();
         if (audio.isStreamOpen())
             audio.closeStream();
-        openGameStream(audio, stream.hasOutput ? &stream.output : nullptr,
-                       stream.hasInput ? &stream.input : nullptr, stream.options);
+        // The library numbers its PulseAudio list afresh on every open, with
+        // the present default first: the ids of the first open may now name
+        // other devices, after a hot-plug or a change of default.
+        RtAudio::StreamParameters input, output;
+        input.nChannels = output.nChannels = 1;
+        if (!arrowsong::findDefaultIds(audio, {}, input, output))
+            throw RtAudioError(arrowsong::kSharedDescriptionMessage);
+        std::cerr << "The microphone fell " << std::fixed << std::setprecision(1) << lag
+                  << std::defaultfloat
+                  << " s behind while the game was held up; opening the stream again on \""
+                  << arrowsong::inputDeviceName(audio, input, options) << "\"." << std::endl;
+        openGameStream(audio, &output, &input, options);
         audio.startStream();
     } catch (const RtAudioError &error) {
         error.printMessage();

@@ -7,6 +7,8 @@
 
 namespace arrowsong {
 
+const char *const kNoDevicesMessage = "no audio devices found!";
+
 const char *const kSharedDescriptionMessage =
     "The default microphone or speaker cannot be told apart from another audio device with "
     "the same description, so the game could hear its own tone or play on the wrong device. "
@@ -91,6 +93,14 @@ std::string apiName(RtAudio::Api api) {
     }
 }
 
+std::string noMicrophoneMessage(const SoundServer &server) {
+    return "There is no microphone: the default input, \"" + server.defaultSourceDescription +
+           "\", is the monitor of the output the game plays to, so the game would hear its own "
+           "tone. Connect a microphone, or choose one as the default input in the desktop's sound "
+           "settings (or with 'pactl set-default-source NAME'; 'pactl list short sources' names "
+           "the inputs).";
+}
+
 namespace {
 
 std::vector<RtAudio::DeviceInfo> probeDevices(RtAudio &audio) {
@@ -129,8 +139,55 @@ std::unique_ptr<RtAudio> makeAudio(RtAudio::Api api) {
 
 } // namespace
 
+DefaultAudio makeDefaultAudio(const SoundServer &server) {
+    DefaultAudio made;
+    if (server.empty()) {
+        // Only another kind of server can still be reached: JACK, which the
+        // library would have chosen first anyway.
+        made.audio = makeAudio(RtAudio::UNIX_JACK);
+        if (made.audio && made.audio->getDeviceCount() >= 1)
+            return made;
+        made.audio.reset();
+        made.noDevices = true;
+        return made;
+    }
+    try {
+        made.audio = std::make_unique<RtAudio>();
+    } catch (const RtAudioError &error) {
+        made.failure.push_back(error);
+        return made;
+    }
+    if (made.audio->getDeviceCount() < 1) {
+        made.audio.reset();
+        made.noDevices = true;
+    }
+    return made;
+}
+
+bool findDefaultIds(RtAudio &audio, StreamDirections needed, RtAudio::StreamParameters &input,
+                    RtAudio::StreamParameters &output) {
+    if (audio.getCurrentApi() == RtAudio::LINUX_PULSE) {
+        const PulseDefaults found = findPulseDefaults(probeDevices(audio));
+        if (!found.covers(needed))
+            return false;
+        input.deviceId = found.input;
+        output.deviceId = found.output;
+        return true;
+    }
+    input.deviceId = audio.getDefaultInputDevice();
+    output.deviceId = audio.getDefaultOutputDevice();
+    return true;
+}
+
+std::string inputDeviceName(RtAudio &audio, const RtAudio::StreamParameters &input,
+                            const RtAudio::StreamOptions &options) {
+    if (options.flags & RTAUDIO_ALSA_USE_DEFAULT)
+        return "default";
+    return audio.getDeviceInfo(input.deviceId).name;
+}
+
 OpenedRoute openOnDefaults(std::unique_ptr<RtAudio> first, StreamDirections needed,
-                           const StreamOpener &open) {
+                           const StreamOpener &open, const SoundServer &server) {
     OpenedRoute result;
     std::vector<RtAudio::Api> order{first->getCurrentApi()};
     std::vector<RtAudio::Api> compiled;
@@ -156,26 +213,19 @@ OpenedRoute openOnDefaults(std::unique_ptr<RtAudio> first, StreamDirections need
         try {
             if (audio.getDeviceCount() < 1)
                 continue; // no server of this kind runs
-            if (api == RtAudio::LINUX_PULSE) {
+            if (api == RtAudio::LINUX_PULSE)
                 pulseAnswered = true;
+            if (!findDefaultIds(audio, needed, input, output)) {
                 const PulseDefaults found = findPulseDefaults(probeDevices(audio));
-                if (!found.covers(needed)) {
-                    result.defaultsLost = true;
-                    reasons.push_back("PulseAudio's device list has lost the default " +
-                                      lostDirections(found, needed) +
-                                      " (devices sharing a description)");
-                    // The server's own route to its defaults comes next.
-                    auto alsa =
-                        std::find(order.begin() + step + 1, order.end(), RtAudio::LINUX_ALSA);
-                    if (alsa != order.end())
-                        std::rotate(order.begin() + step + 1, alsa, alsa + 1);
-                    continue;
-                }
-                input.deviceId = found.input;
-                output.deviceId = found.output;
-            } else {
-                input.deviceId = audio.getDefaultInputDevice();
-                output.deviceId = audio.getDefaultOutputDevice();
+                result.defaultsLost = true;
+                reasons.push_back("PulseAudio's device list has lost the default " +
+                                  lostDirections(found, needed) +
+                                  " (devices sharing a description)");
+                // The server's own route to its defaults comes next.
+                auto alsa = std::find(order.begin() + step + 1, order.end(), RtAudio::LINUX_ALSA);
+                if (alsa != order.end())
+                    std::rotate(order.begin() + step + 1, alsa, alsa + 1);
+                continue;
             }
             if (api == RtAudio::LINUX_ALSA && step > 0) {
                 // Past the library's own choice, ALSA is used only through
@@ -184,6 +234,18 @@ OpenedRoute openOnDefaults(std::unique_ptr<RtAudio> first, StreamDirections need
                 if (pulseAnswered && !alsaDefaultReachesServer())
                     continue;
                 options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
+            }
+            // Through the sound server, the input is the server's default
+            // source: a monitor carries what an output plays, not a voice.
+            const bool throughServer =
+                api == RtAudio::LINUX_PULSE || (options.flags & RTAUDIO_ALSA_USE_DEFAULT) != 0;
+            if (throughServer && needed.input && server.inputIsMonitor()) {
+                if (needed.output && server.inputIsOwnOutput()) {
+                    result.ownMonitor = true;
+                    break; // every other route to this server plays to the same output
+                }
+                result.monitorNote = "Listening to \"" + server.defaultSourceDescription +
+                                     "\", the monitor of an output, not a microphone.";
             }
             open(audio, needed.output ? &output : nullptr, needed.input ? &input : nullptr,
                  options);
@@ -195,6 +257,9 @@ OpenedRoute openOnDefaults(std::unique_ptr<RtAudio> first, StreamDirections need
         }
         result.opened = true;
         result.defaultsLost = false;
+        result.input = input;
+        result.output = output;
+        result.options = options;
         if (step > 0) {
             std::string note = "Audio through " + apiName(api);
             if (options.flags & RTAUDIO_ALSA_USE_DEFAULT)

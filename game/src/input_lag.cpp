@@ -1,5 +1,8 @@
 #include "input_lag.h"
 
+#include <algorithm>
+#include <array>
+
 namespace arrowsong::detail {
 
 void InputLagWatch::block(std::int64_t nowNs, unsigned frames) {
@@ -32,13 +35,31 @@ void InputLagWatch::block(std::int64_t nowNs, unsigned frames) {
     }
 }
 
+double InputLagWatch::heldUpGapNs() const {
+    const int n = std::min(intervals_seen_, kIntervals);
+    double usual = 0.0;
+    if (n > 0) {
+        std::array<std::int64_t, kIntervals> sorted{};
+        std::copy(intervals_ns_, intervals_ns_ + n, sorted.begin());
+        std::nth_element(sorted.begin(), sorted.begin() + n / 2, sorted.begin() + n);
+        usual = static_cast<double>(sorted[static_cast<std::size_t>(n / 2)]);
+    }
+    return std::max(kHeldUpGapSeconds * 1e9, kHeldUpFrames * usual);
+}
+
 double InputLagWatch::check(std::int64_t nowNs) {
     constexpr double kNs = 1e9;
-    if (last_check_ns_ >= 0 &&
-        static_cast<double>(nowNs - last_check_ns_) >= kHeldUpGapSeconds * kNs) {
-        held_up_end_ns_[held_up_next_] = nowNs;
-        held_up_ns_[held_up_next_] = nowNs - last_check_ns_;
-        held_up_next_ = (held_up_next_ + 1) % kHeldUpSlots;
+    if (last_check_ns_ >= 0) {
+        const std::int64_t gap = nowNs - last_check_ns_;
+        if (static_cast<double>(gap) >= heldUpGapNs()) {
+            held_up_end_ns_[held_up_next_] = nowNs;
+            held_up_ns_[held_up_next_] = gap;
+            held_up_next_ = (held_up_next_ + 1) % kHeldUpSlots;
+        }
+        intervals_ns_[intervals_seen_ % kIntervals] = gap;
+        ++intervals_seen_;
+        if (intervals_seen_ == 2 * kIntervals)
+            intervals_seen_ = kIntervals; // the same slot, and never an overflow
     }
     last_check_ns_ = nowNs;
     const double lag = lagSeconds();
@@ -66,6 +87,9 @@ void InputLagWatch::reset() {
     last_check_ns_ = -1;
     for (int k = 0; k < kHeldUpSlots; ++k)
         held_up_end_ns_[k] = held_up_ns_[k] = 0;
+    for (std::int64_t &interval : intervals_ns_)
+        interval = 0;
+    intervals_seen_ = 0;
 }
 
 } // namespace arrowsong::detail

@@ -27,9 +27,14 @@ class InputLagWatch {
     // The main thread's own hold-ups, as a share of the lag, that show the
     // game and not the server lost the time.
     static constexpr double kHeldUpShare = 0.5;
-    // A gap between two checks that counts as a hold-up of the main thread
-    // (a busy machine delays frames by less), and how long one is remembered.
+    // A gap between two checks that counts as a hold-up of the main thread:
+    // at least this long (a busy machine delays frames by less), and several
+    // times the game's own usual frame interval, the median of the last
+    // kIntervals, so that a machine drawing a few frames a second in
+    // software is not held up at every frame. How long one is remembered.
     static constexpr double kHeldUpGapSeconds = 0.2;
+    static constexpr double kHeldUpFrames = 4.0;
+    static constexpr int kIntervals = 31;
     static constexpr double kHeldUpMemorySeconds = 5.0;
     // A fresh stream pauses once soon after its first block, for up to two
     // seconds and longer on a busy machine; what it lags in its first
@@ -75,6 +80,11 @@ class InputLagWatch {
     std::int64_t held_up_end_ns_[kHeldUpSlots] = {};
     std::int64_t held_up_ns_[kHeldUpSlots] = {};
     int held_up_next_ = 0;
+    std::int64_t intervals_ns_[kIntervals] = {};
+    int intervals_seen_ = 0;
+
+    // The gap from which a check counts as late: see kHeldUpFrames.
+    double heldUpGapNs() const;
 };
 
 } // namespace arrowsong::detail

@@ -142,4 +142,49 @@ TEST(InputLagWatch, FramesDelayedByABusyMachineAreNoHoldUp) {
     EXPECT_EQ(game.acted_on, 0.0);
 }
 
+TEST(InputLagWatch, HoldUpsAreJudgedAgainstTheGamesOwnFrameInterval) {
+    // Software GL at four frames a second: a server pause of 0.7 s is no
+    // hold-up of the game, but a stop of 3 s is.
+    Game game;
+    game.run(5.0);
+    game.next_frame = game.now;
+    auto slowFrames = [&](double seconds) {
+        for (double t = 0.0; t < seconds; t += 0.25) {
+            game.next_frame = game.now + 250e6;
+            game.run(0.25);
+        }
+    };
+    slowFrames(12.0); // the usual interval settles, and the 8 ms frames before are forgotten
+    game.serverSilent(0.7);
+    slowFrames(3.0);
+    EXPECT_EQ(game.acted_on, 0.0);
+    game.holdUp(3.0);
+    slowFrames(0.5);
+    EXPECT_NEAR(game.acted_on, 3.0, 0.02);
+}
+
+TEST(InputLagWatch, OnlyTheRecentHoldUpsCountAndTheyMayAddUpToHalfTheLag) {
+    // Two hold-ups of 0.3 s, 5.5 s apart: the first is forgotten, the second
+    // alone is half the lag both left behind.
+    Game game;
+    game.run(5.0);
+    game.holdUp(0.3);
+    game.run(5.5);
+    game.holdUp(0.3);
+    game.run(0.1);
+    EXPECT_NEAR(game.acted_on, 0.6 - 2 * kBlock / kRate, 0.01);
+}
+
+TEST(InputLagWatch, AStreamOpenedAgainHasItsFirstSecondsExempt) {
+    Game game;
+    game.run(6.0);
+    game.watch.reset();
+    // A hold-up in the new stream's first seconds is the stream's own start.
+    game.run(1.0);
+    game.holdUp(1.0);
+    game.run(1.0);
+    EXPECT_EQ(game.acted_on, 0.0);
+    EXPECT_EQ(game.watch.lagSeconds(), 0.0);
+}
+
 } // namespace

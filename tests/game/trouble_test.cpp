@@ -122,3 +122,20 @@ TEST_F(StreamTroubleTest, LongMessageIsCutToItsStorage) {
     trouble_.report(RtAudioError::WARNING, std::string(5000, 'x'));
     EXPECT_EQ(news(), "\n" + std::string(511, 'x') + "\n\n");
 }
+
+TEST_F(StreamTroubleTest, AStreamOpenedAgainStartsWithACleanSlate) {
+    // One warning in the old stream's last window, then the stream is opened
+    // again: the new one runs on without a report and is never stopped, and
+    // its own first warning is printed.
+    trouble_.report(RtAudioError::WARNING, "RtApiPulse: a passing underrun");
+    for (unsigned b = 0; b < StreamTrouble::kStormBlocks + 5; ++b)
+        block();
+    EXPECT_NE(news(), "");
+    trouble_.clear();
+    for (unsigned b = 0; b < 4 * StreamTrouble::kStormBlocks; ++b)
+        ASSERT_EQ(block(), 0) << "block " << b;
+    EXPECT_FALSE(trouble_.failed());
+    EXPECT_EQ(news(), "");
+    trouble_.report(RtAudioError::WARNING, "RtApiPulse: another");
+    EXPECT_EQ(news(), "\nRtApiPulse: another\n\n");
+}

@@ -90,6 +90,9 @@ TEST(PitchtrackLive, LinesAndStatus) {
     EXPECT_NE(status.find("A3"), std::string::npos) << status;
     EXPECT_NE(status.find("+12 cents [-----|o----]"), std::string::npos) << status;
     EXPECT_NE(status.find("-18.1 dBFS [##############......]"), std::string::npos) << status;
+    // The meter's cell is the nearest ten cents: +17 is the second cell up.
+    r.pitch = 220.0 * std::pow(2.0, 17.0 / 1200);
+    EXPECT_NE(statusLine(r).find("+17 cents [-----|-o---]"), std::string::npos) << statusLine(r);
 
     r.pitch = 0.0;
     r.peak = 0.0;

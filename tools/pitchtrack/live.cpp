@@ -10,6 +10,8 @@
 #include "sample_ring.h"
 
 #include <RtAudio.h>
+#include <game/audio_route.h>
+#include <game/sound_server.h>
 
 #include <signal.h>
 #include <time.h>
@@ -77,9 +79,12 @@ int inputCallback(void * /*output*/, void *input, unsigned int frames, double /*
     return 0;
 }
 
-volatile std::sig_atomic_t interrupted = 0;
+// Set by the signal handler, read by the main thread between windows. A
+// lock-free atomic is safe to store from a handler.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the handler needs a lock-free flag");
 void onInterrupt(int) {
-    interrupted = 1;
+    interrupted.store(true, std::memory_order_relaxed);
 }
 
 void catchInterrupts() {
@@ -149,44 +154,78 @@ const char kClippingWarning[] =
     "pitchtrack: the input is clipping (samples at full scale): turn the microphone's input "
     "level down, or sing further from it\n";
 
-// Opens and starts the input stream. On failure prints why and returns false.
-bool startInput(RtAudio &audio, StreamShared &shared) {
-    const std::string api = RtAudio::getApiDisplayName(audio.getCurrentApi());
-    if (audio.getDeviceCount() < 1) {
-        std::fprintf(stderr,
-                     "pitchtrack: no audio device found through %s; is an audio "
-                     "server running?\n",
-                     api.c_str());
-        return false;
+// Stops and closes whatever stream the object holds.
+void closeInput(RtAudio *audio) {
+    if (audio == nullptr)
+        return;
+    try {
+        if (audio->isStreamRunning())
+            audio->stopStream();
+        if (audio->isStreamOpen())
+            audio->closeStream();
+    } catch (const RtAudioError &error) {
+        std::fprintf(stderr, "pitchtrack: %s\n", error.getMessage().c_str());
     }
-    const unsigned device = audio.getDefaultInputDevice();
-    const RtAudio::DeviceInfo info = audio.getDeviceInfo(device);
-    if (info.inputChannels < 1) {
-        std::fprintf(stderr, "pitchtrack: no audio input device found through %s\n", api.c_str());
-        std::fputs(kDeviceHint, stderr);
-        return false;
-    }
-    std::fprintf(stderr, "pitchtrack: listening to \"%s\" through %s, mono at 44100 Hz\n",
-                 info.name.c_str(), api.c_str());
-    std::fputs(kDeviceHint, stderr);
+}
 
-    RtAudio::StreamParameters input;
-    input.deviceId = device;
-    input.nChannels = 1;
-    input.firstChannel = 0;
-    RtAudio::StreamOptions options;
-    unsigned frames = 512; // the game's block size
-    audio.openStream(nullptr, &input, RTAUDIO_FLOAT64, 44100, &frames, &inputCallback, &shared,
-                     &options, &onStreamError);
+// Opens the input stream on the default input, through the route the game
+// would take, and starts it. On failure prints why and returns null.
+std::unique_ptr<RtAudio> startInput(StreamShared &shared) {
+    const arrowsong::SoundServer server = arrowsong::askSoundServer();
+    arrowsong::DefaultAudio made = arrowsong::makeDefaultAudio(server);
+    for (const RtAudioError &failure : made.failure)
+        std::fprintf(stderr, "pitchtrack: %s\n", failure.getMessage().c_str());
+    if (made.noDevices) {
+        std::fprintf(stderr, "pitchtrack: %s\n", arrowsong::kNoDevicesMessage);
+        std::fputs(kDeviceHint, stderr);
+    }
+    if (!made.audio)
+        return nullptr;
+    const arrowsong::StreamOpener open = [&shared](RtAudio &audio, RtAudio::StreamParameters *,
+                                                   RtAudio::StreamParameters *input,
+                                                   RtAudio::StreamOptions &options) {
+        messageState.store(0, std::memory_order_relaxed);
+        streamFailed.store(false, std::memory_order_relaxed);
+        unsigned frames = 512; // the game's block size
+        audio.openStream(nullptr, input, RTAUDIO_FLOAT64, 44100, &frames, &inputCallback, &shared,
+                         &options, &onStreamError);
+        // The library reports some failures to open through the error
+        // callback instead of throwing them.
+        if (streamFailed.load(std::memory_order_relaxed)) {
+            if (audio.isStreamOpen())
+                audio.closeStream();
+            throw RtAudioError(streamMessage());
+        }
+    };
+    arrowsong::OpenedRoute route =
+        arrowsong::openOnDefaults(std::move(made.audio), {true, false}, open, server);
+    if (!route.opened) {
+        for (const RtAudioError &failure : route.failures)
+            std::fprintf(stderr, "pitchtrack: cannot open the input stream: %s\n",
+                         failure.getMessage().c_str());
+        if (route.defaultsLost)
+            std::fprintf(stderr, "pitchtrack: %s\n", arrowsong::kSharedDescriptionMessage);
+        std::fputs(kDeviceHint, stderr);
+        return nullptr;
+    }
+    RtAudio &audio = *route.audio;
+    for (const std::string &note : {route.note, route.monitorNote})
+        if (!note.empty())
+            std::fprintf(stderr, "pitchtrack: %s\n", note.c_str());
+    std::fprintf(stderr, "pitchtrack: listening to \"%s\" through %s, mono at 44100 Hz\n",
+                 arrowsong::inputDeviceName(audio, route.input, route.options).c_str(),
+                 RtAudio::getApiDisplayName(audio.getCurrentApi()).c_str());
+    std::fputs(kDeviceHint, stderr);
     audio.startStream();
     // Once open, the library reports a failure to start through the error
     // callback instead of throwing it.
     if (streamFailed.load(std::memory_order_relaxed)) {
         std::fprintf(stderr, "pitchtrack: cannot start the input stream: %s\n",
                      streamMessage().c_str());
-        return false;
+        closeInput(route.audio.get());
+        return nullptr;
     }
-    return true;
+    return std::move(route.audio);
 }
 
 // Drains the ring until the time is up, an interrupt or a failed stream.
@@ -201,7 +240,7 @@ int monitor(const Options &o, StreamShared &shared) {
     Clock::time_point lastSamples = begin;
     bool starved = false, lossReported = false;
     int status = 0;
-    while (!interrupted) {
+    while (!interrupted.load(std::memory_order_relaxed)) {
         const std::size_t n = shared.ring.pop(chunk.data(), chunk.size());
         const Clock::time_point now = Clock::now();
         if (n > 0) {
@@ -215,9 +254,12 @@ int monitor(const Options &o, StreamShared &shared) {
             std::fputs(kDeviceHint, stderr);
             starved = true;
         }
-        bool done = false;
         WindowResult r;
-        while (!done && (limit < 0 || feed.nextStart() + o.window <= limit) && feed.next(r)) {
+        // A backlog of many windows (a long window with a short hop) is
+        // worked through one window at a time, so that Ctrl-C is answered
+        // at once.
+        while (!interrupted.load(std::memory_order_relaxed) &&
+               (limit < 0 || feed.nextStart() + o.window <= limit) && feed.next(r)) {
             display.show(r);
             const SignalWatch::Warnings w = watch.look(r);
             if (w.silent) {
@@ -256,28 +298,18 @@ int monitor(const Options &o, StreamShared &shared) {
 int listenLive(const Options &o) {
     catchInterrupts();
     auto shared = std::make_unique<StreamShared>();
-    RtAudio *audio = nullptr;
     int status = 1;
+    std::unique_ptr<RtAudio> audio;
     try {
-        audio = new RtAudio();
-        if (startInput(*audio, *shared))
+        audio = startInput(*shared);
+        if (audio)
             status = monitor(o, *shared);
     } catch (const RtAudioError &error) {
         std::fprintf(stderr, "pitchtrack: cannot open the input stream: %s\n",
                      error.getMessage().c_str());
         status = 1;
     }
-    if (audio != nullptr) {
-        try {
-            if (audio->isStreamRunning())
-                audio->stopStream();
-            if (audio->isStreamOpen())
-                audio->closeStream();
-        } catch (const RtAudioError &error) {
-            std::fprintf(stderr, "pitchtrack: %s\n", error.getMessage().c_str());
-        }
-        delete audio;
-    }
+    closeInput(audio.get());
     return status;
 }
 

@@ -13,8 +13,10 @@ class RtAudio;
 int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames, double streamTime,
                   unsigned int status, void *userData);
 
-// Creates the audio object with the library's default API. On failure the
-// library's message is printed and null is returned.
+// Asks the sound server what it has, then creates the audio object with the
+// library's default API. Null when there is no audio device (then "no audio
+// devices found!" is printed on standard output) or when the library fails
+// (its message is printed).
 RtAudio *openAudio();
 
 // True when the audio object sees at least one device.
@@ -32,9 +34,12 @@ bool startAudioStream(RtAudio &audio);
 // When the library's default API cannot open the stream, or has lost track
 // of a default device, the other APIs are tried and one line on standard
 // error says which is used; *audio is then replaced by the object that holds
-// the stream. When none works, every library message is printed, plus the
-// remedy when devices sharing a description were the cause, and false is
-// returned with *audio still to be closed.
+// the stream. A default input that is the monitor of another output is
+// used with a one-line note; one that is the monitor of the game's own
+// output is refused with a message that there is no microphone. When no
+// route works, every library message is printed, plus the remedy when
+// devices sharing a description were the cause, and false is returned with
+// *audio still to be closed.
 bool startAudioOnDefaults(RtAudio *&audio);
 
 // Main thread: prints the first trouble the running stream reported, once,
@@ -43,11 +48,12 @@ bool startAudioOnDefaults(RtAudio *&audio);
 void reportAudioTrouble();
 
 // Main thread, between frames: when the stream's input has fallen behind the
-// clock by more than half a second (on the PulseAudio API, after the
-// game was held up; see src/input_lag.h), says so on standard error and opens
-// the stream again on the same devices, so that rounds are judged on what is
-// sung now. True when it did; a library error is printed and the game goes
-// on without sound.
+// clock by more than half a second (on the PulseAudio API, after the game was
+// held up; see src/input_lag.h), says so on standard error and opens the
+// stream again on the same route, on the devices that are the defaults now
+// (the message names the input), so that rounds are judged on what is sung
+// now. True when it did; a library error is printed and the game goes on
+// without sound.
 bool catchUpAudioInput();
 
 // Stops a running stream; a library error is printed and otherwise ignored.
