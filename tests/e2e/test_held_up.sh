@@ -25,11 +25,17 @@ e2e_key space # the tone off again
 e2e_signal tone "$(awk -v g="$next" 'BEGIN { print g * 3 }')" 0.5
 e2e_wait_mic tone
 kill -STOP "$E2E_PID_GAME"
+# Meanwhile another microphone (the same voice) is plugged in and becomes
+# the default: the stream opened again must be on it, not on the device the
+# audio library's old numbering named.
+e2e_load module-remap-source source_name=e2e_second_mic master=e2e_voice.monitor channels=1 \
+  source_properties=device.description=E2E-Second-Mic
+timeout 10 pactl set-default-source e2e_second_mic || e2e_abort "cannot choose the second microphone"
 sleep 5
 kill -CONT "$E2E_PID_GAME"
 e2e_signal silence
-e2e_expect "the game says its microphone fell behind and opens the stream again" \
-  e2e_wait_line err '^The microphone fell [0-9.]+ s behind while the game was held up' 10
+e2e_expect "the game says its microphone fell behind and opens the stream again on the new default" \
+  e2e_wait_line err '^The microphone fell [0-9.]+ s behind while the game was held up; opening the stream again on "E2E-Second-Mic"\.$' 10
 lag=$(grep -Eo 'fell [0-9.]+ s' "$E2E_DIR/err" | head -n 1 | cut -d' ' -f2)
 e2e_expect "it measured the hold-up ($lag s)" e2e_between "$lag" 4.5 7
 

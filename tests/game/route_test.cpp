@@ -119,6 +119,27 @@ TEST_F(SharedDescription, TheListLosesTheMicrophoneAndTheCheckSeesIt) {
     EXPECT_TRUE(again.inputKnown);
 }
 
+TEST_F(SharedDescription, TheOpenerGetsTheDefaultInputAsInputAndTheOutputAsOutput) {
+    // With the look-alike as the default source nothing is lost, and the
+    // route is PulseAudio's own list.
+    pactl({"set-default-source", "look_alike"});
+    const auto devices = pulseDevices();
+    std::string in, out;
+    auto route =
+        arrowsong::openOnDefaults(std::make_unique<RtAudio>(RtAudio::LINUX_PULSE), {},
+                                  [&](RtAudio &, RtAudio::StreamParameters *output,
+                                      RtAudio::StreamParameters *input, RtAudio::StreamOptions &) {
+                                      ASSERT_TRUE(output != nullptr && input != nullptr);
+                                      out = devices.at(output->deviceId).name;
+                                      in = devices.at(input->deviceId).name;
+                                      EXPECT_TRUE(devices.at(input->deviceId).isDefaultInput);
+                                      EXPECT_TRUE(devices.at(output->deviceId).isDefaultOutput);
+                                  });
+    ASSERT_TRUE(route.opened);
+    EXPECT_EQ(in, "Built-in");
+    EXPECT_EQ(out, "Speaker");
+}
+
 TEST_F(SharedDescription, AlsaDefaultReachesTheRunningServerOnly) {
     EXPECT_TRUE(arrowsong::alsaDefaultReachesServer());
     ::setenv("PULSE_SERVER", "unix:/nonexistent", 1);

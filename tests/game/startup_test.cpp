@@ -106,3 +106,38 @@ TEST(GameStartup, StreamThatCannotOpenIsReportedAsAFailure) {
         << err.str(); // the library's message
     EXPECT_EQ(out.str(), "");
 }
+
+// A sound server with no sink and no source: the audio library's PulseAudio
+// back end would crash on it, so the program must find it first. With only
+// an output, the server's default input is that output's monitor: the game
+// would judge its own tone, so it refuses to play.
+TEST(GameStartup, ServersWithoutAMicrophoneAreRefusedWithStatusOne) {
+    headless::Xvfb x;
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    auto runOn = [&](const headless::PulseServer &pulse) {
+        return runGame({"DISPLAY=" + x.display(), "XDG_RUNTIME_DIR=" + pulse.runtimeDir(),
+                        "HOME=" + pulse.runtimeDir(), "PULSE_SERVER", "JACK_NO_START_SERVER=1",
+                        std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":detect_leaks=0"});
+    };
+    {
+        headless::PulseServer empty({});
+        ASSERT_TRUE(empty.ok()) << "PulseAudio did not start";
+        const GameRun run = runOn(empty);
+        ASSERT_TRUE(WIFEXITED(run.status)) << "status " << run.status << ": " << run.err;
+        EXPECT_EQ(WEXITSTATUS(run.status), 1) << run.err;
+        EXPECT_EQ(run.out, "no audio devices found!\n");
+    }
+    headless::PulseServer speakerOnly(
+        {"module-null-sink sink_name=speaker sink_properties=device.description=Speaker"});
+    ASSERT_TRUE(speakerOnly.ok()) << "PulseAudio did not start";
+    const GameRun run = runOn(speakerOnly);
+    ASSERT_TRUE(WIFEXITED(run.status)) << "status " << run.status << ": " << run.err;
+    EXPECT_EQ(WEXITSTATUS(run.status), 1) << run.err;
+    EXPECT_NE(run.err.find("There is no microphone: the default input, \"Monitor of Speaker\", is "
+                           "the monitor of the output the game plays to"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("Buffer size"), std::string::npos) << "no stream opened: " << run.err;
+    EXPECT_EQ(run.out, "");
+}

@@ -61,7 +61,7 @@ unset PULSE_SINK PULSE_SOURCE
 timeout 30 "$pitchtrack" --live --seconds 1 >"$work/none.out" 2>"$work/none.err"
 status=$?
 expect "without a server the status is 1 (got $status)" test "$status" = 1
-expect "without a server it says no device was found" grep -q '^pitchtrack: no audio device found' "$work/none.err"
+expect "without a server it says no device was found" grep -qx 'pitchtrack: no audio devices found!' "$work/none.err"
 expect "without a server nothing goes to stdout" test ! -s "$work/none.out"
 
 # --- the server and its virtual microphone ---------------------------------
@@ -69,12 +69,21 @@ expect "without a server nothing goes to stdout" test ! -s "$work/none.out"
 timeout 20 pulseaudio -n --daemonize=yes --exit-idle-time=-1 --disallow-exit --disable-shm=yes \
   --log-target="file:$work/pulse.log" \
   --load="module-native-protocol-unix" \
-  --load="module-null-sink sink_name=voice rate=44100 channels=1 sink_properties=device.description=Singer" \
   || { log "pulseaudio did not start (see $work/pulse.log)"; exit 1; }
 for _ in $(seq 100); do [ -s "$work/xdg/pulse/pid" ] && break; sleep 0.1; done
 pulse_pid=$(cat "$work/xdg/pulse/pid" 2>/dev/null)
 [ -n "$pulse_pid" ] || { log "no pulseaudio pid"; exit 1; }
-timeout 10 pactl set-default-sink voice && timeout 10 pactl set-default-source voice.monitor \
+
+# A server without a single device: no crash, the same words as the game.
+timeout 30 "$pitchtrack" --live --seconds 1 >"$work/empty.out" 2>"$work/empty.err"
+status=$?
+expect "on a server without devices the status is 1 (got $status)" test "$status" = 1
+expect "on a server without devices it says none was found" \
+  grep -qx 'pitchtrack: no audio devices found!' "$work/empty.err"
+
+timeout 10 pactl load-module module-null-sink sink_name=voice rate=44100 channels=1 \
+  sink_properties=device.description=Singer >/dev/null \
+  && timeout 10 pactl set-default-sink voice && timeout 10 pactl set-default-source voice.monitor \
   || { log "cannot set the default devices"; exit 1; }
 
 # A player's buffer of 200 ms rides out a busy machine: a shorter one can
@@ -102,6 +111,8 @@ player_pid=""
 expect "a timed run ends with status 0 (got $status)" test "$status" = 0
 expect "it names the device and the API" grep -q '^pitchtrack: listening to "Monitor of Singer" through Pulse' "$work/tone.err"
 expect "it tells how to choose another device" grep -q 'pactl set-default-source' "$work/tone.err"
+expect "it notes that a monitor is no microphone" \
+  grep -qx 'pitchtrack: Listening to "Monitor of Singer", the monitor of an output, not a microphone.' "$work/tone.err"
 expect "no warning on a clean tone" test "$(grep -c 'no signal\|clipping' "$work/tone.err")" = 0
 expect "3 s of 512-sample windows (got $(wc -l <"$work/tone.out") lines)" \
   test "$(wc -l <"$work/tone.out")" = $(((132300 - 512) / 512 + 1))
@@ -159,7 +170,20 @@ else
 fi
 expect "Ctrl-C ends with status 0 (got $status)" test "$status" = 0
 expect "lines were written before Ctrl-C" test "$(wc -l <"$work/interrupt.out")" -gt 20
-expect "nothing but the start-up lines on stderr" test "$(wc -l <"$work/interrupt.err")" = 2
+expect "nothing but the start-up lines on stderr" test "$(wc -l <"$work/interrupt.err")" = 3
+
+# A long window with a hop of one sample: a backlog of thousands of windows
+# builds up, and Ctrl-C must still be answered at once, not after it.
+"$pitchtrack" --live --window 65536 --hop 1 >/dev/null 2>"$work/backlog.err" &
+pid=$!
+for _ in $(seq 100); do grep -q '^pitchtrack: listening' "$work/backlog.err" && break; sleep 0.1; done
+sleep 3
+kill -INT "$pid"
+waited=0
+while kill -0 "$pid" 2>/dev/null && [ "$waited" -lt 100 ]; do sleep 0.02; waited=$((waited + 1)); done
+if kill -0 "$pid" 2>/dev/null; then kill -9 "$pid"; fi
+wait "$pid" 2>/dev/null
+expect "Ctrl-C during a backlog is answered within 2 s (waited $((waited * 20)) ms)" test "$waited" -lt 100
 
 # --- on a terminal: one status line, redrawn ----------------------------------
 
