@@ -1,5 +1,6 @@
 #include "game/audio.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <iomanip>
@@ -10,6 +11,7 @@
 #include <RtAudio.h>
 
 #include "audio_block.h"
+#include "audio_internal.h"
 #include "game/audio_route.h"
 #include "game/sound_server.h"
 #include "game/state.h"
@@ -39,14 +41,27 @@ int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames,
     // is nowhere to play, and the library is told to carry on all the same.
     if (outputBuffer == nullptr)
         return 0;
+    auto *out = static_cast<double *>(outputBuffer);
+    const auto *in = static_cast<const double *>(inputBuffer);
+    // 1. When the block arrived, for the lag watch.
     if (watch_lag.load(std::memory_order_relaxed)) {
         const auto now = std::chrono::steady_clock::now().time_since_epoch();
         input_lag.block(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count(), nFrames);
     }
+    // 2. The storm guard: silence, and the library told to stop calling,
+    // once the stream has failed.
+    if (trouble.blockShouldStop()) {
+        std::fill_n(out, nFrames, 0.0);
+        return 2;
+    }
+    // 3. The block: the tone out, the tracker on what came in.
     arrowsong::detail::SharedControl control;
-    return arrowsong::detail::watchedBlock(trouble, static_cast<double *>(outputBuffer),
-                                           static_cast<const double *>(inputBuffer), nFrames,
-                                           control);
+    arrowsong::detail::renderBlock(out, in, nFrames, control);
+    return 0;
+}
+
+arrowsong::detail::StreamTrouble &arrowsong::detail::streamTrouble() {
+    return trouble;
 }
 
 RtAudio *openAudio() {
@@ -60,10 +75,6 @@ RtAudio *openAudio() {
     if (made.noDevices)
         std::cout << arrowsong::kNoDevicesMessage << std::endl;
     return made.audio.release();
-}
-
-bool hasAudioDevice(RtAudio &audio) {
-    return audio.getDeviceCount() >= 1;
 }
 
 namespace {
@@ -129,7 +140,7 @@ bool runOpenedStream(RtAudio &audio) {
     // Once the stream is open the library reports a failure to start through
     // the error callback instead of throwing it.
     if (trouble.failed()) {
-        reportAudioTrouble();
+        trouble.printNews(std::cerr);
         return false;
     }
     return true;
@@ -137,7 +148,7 @@ bool runOpenedStream(RtAudio &audio) {
 
 } // namespace
 
-bool startAudioStream(RtAudio &audio) {
+bool arrowsong::detail::startAudioStream(RtAudio &audio) {
     audio.showWarnings(true);
     RtAudio::StreamParameters input;
     input.deviceId = audio.getDefaultInputDevice();
@@ -178,10 +189,10 @@ bool startAudioOnDefaults(RtAudio *&audio) {
     return runOpenedStream(*audio);
 }
 
-void reportAudioTrouble() {
-    trouble.printNews(std::cerr);
-}
+namespace {
 
+// When the stream's input has fallen behind, opens the stream again on the
+// defaults of now; see audioUpkeep.
 bool catchUpAudioInput() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     const double lag =
@@ -214,6 +225,13 @@ bool catchUpAudioInput() {
         return false;
     }
     return true;
+}
+
+} // namespace
+
+void audioUpkeep() {
+    trouble.printNews(std::cerr);
+    catchUpAudioInput();
 }
 
 void stopAudioStream(RtAudio &audio) {

@@ -139,7 +139,6 @@ void mouseFunc(int button, int state, int /*x*/, int /*y*/) {
 }
 
 void idleFunc() {
-    reportAudioTrouble();
-    catchUpAudioInput();
+    audioUpkeep();
     requestRedisplay();
 }

@@ -15,8 +15,6 @@
 
 #include <RtAudio.h>
 
-#include "audio_block.h"
-
 namespace arrowsong::detail {
 
 class StreamTrouble {
@@ -63,19 +61,5 @@ class StreamTrouble {
     bool message_printed_ = false;             // main thread
     bool stop_printed_ = false;                // main thread
 };
-
-// One block of the callback under watch: silence and 2 (abort the stream: the
-// library stops calling) once the stream has failed, else the block rendered
-// and 0.
-template <class Control>
-int watchedBlock(StreamTrouble &trouble, double *out, const double *in, unsigned frames,
-                 Control &control) {
-    if (trouble.blockShouldStop()) {
-        std::fill_n(out, frames, 0.0);
-        return 2;
-    }
-    renderBlock(out, in, frames, control);
-    return 0;
-}
 
 } // namespace arrowsong::detail

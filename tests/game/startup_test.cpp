@@ -14,6 +14,8 @@
 #include <RtAudio.h>
 #include <game/audio.h>
 
+#include "audio_internal.h"
+
 #include <headless/servers.h>
 
 namespace {
@@ -94,11 +96,11 @@ TEST(GameStartup, ProgramWhoseStreamCannotOpenEndsWithStatusOne) {
 // ALSA without any sound card: a real audio object whose stream cannot open.
 TEST(GameStartup, StreamThatCannotOpenIsReportedAsAFailure) {
     RtAudio audio(RtAudio::LINUX_ALSA);
-    ASSERT_FALSE(hasAudioDevice(audio)) << "this machine has a sound card";
+    ASSERT_EQ(audio.getDeviceCount(), 0u) << "this machine has a sound card";
     std::ostringstream err, out;
     std::streambuf *savedErr = std::cerr.rdbuf(err.rdbuf());
     std::streambuf *savedOut = std::cout.rdbuf(out.rdbuf());
-    const bool started = startAudioStream(audio);
+    const bool started = arrowsong::detail::startAudioStream(audio);
     std::cerr.rdbuf(savedErr);
     std::cout.rdbuf(savedOut);
     EXPECT_FALSE(started);

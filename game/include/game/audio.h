@@ -19,18 +19,11 @@ int audioCallback(void *outputBuffer, void *inputBuffer, unsigned int nFrames, d
 // (its message is printed).
 RtAudio *openAudio();
 
-// True when the audio object sees at least one device.
-bool hasAudioDevice(RtAudio &audio);
-
-// Enables the library's warnings, opens the duplex stream on the default
-// devices of this audio object (512 frames asked for, bufferSize receives
-// the grant), prints the granted size, starts the stream, initialises
-// pitchtracker and prints the latency. On a library error its message is
-// printed and false returned.
-bool startAudioStream(RtAudio &audio);
-
-// The game's start-up: as startAudioStream, on the system's default input
-// and output reached by the first route that works (game/audio_route.h).
+// The game's start-up. Enables the library's warnings and opens the duplex
+// stream on the system's default input and output, reached by the first
+// route that works (game/audio_route.h): 512 frames asked for, bufferSize
+// receives the grant, which is printed; then starts the stream, initialises
+// pitchtracker and prints the latency.
 // When the library's default API cannot open the stream, or has lost track
 // of a default device, the other APIs are tried and one line on standard
 // error says which is used; *audio is then replaced by the object that holds
@@ -42,19 +35,16 @@ bool startAudioStream(RtAudio &audio);
 // *audio still to be closed.
 bool startAudioOnDefaults(RtAudio *&audio);
 
-// Main thread: prints the first trouble the running stream reported, once,
-// and once more when the stream has been stopped because of it (a device that
-// has gone away). Later reports are only counted. Called between frames.
-void reportAudioTrouble();
-
-// Main thread, between frames: when the stream's input has fallen behind the
-// clock by more than half a second (on the PulseAudio API, after the game was
-// held up; see src/input_lag.h), says so on standard error and opens the
-// stream again on the same route, on the devices that are the defaults now
-// (the message names the input), so that rounds are judged on what is sung
-// now. True when it did; a library error is printed and the game goes on
-// without sound.
-bool catchUpAudioInput();
+// Main thread, between frames: the stream's upkeep. Prints the first trouble
+// the running stream reported, once, and once more when the stream has been
+// stopped because of it (a device that has gone away); later reports are
+// only counted. Then, when the stream's input has fallen behind the clock by
+// more than half a second (on the PulseAudio API, after the game was held
+// up; see src/input_lag.h), says so on standard error and opens the stream
+// again on the same route, on the devices that are the defaults now (the
+// message names the input), so that rounds are judged on what is sung now;
+// a library error is printed and the game goes on without sound.
+void audioUpkeep();
 
 // Stops a running stream; a library error is printed and otherwise ignored.
 void stopAudioStream(RtAudio &audio);
