@@ -67,11 +67,7 @@ require_labels() { # build dir, labels...
 mkdir -p build
 
 step "format and shell checks"
-mapfile -t sources < <(git ls-files '*.c' '*.cpp' '*.h')
-clang-format --dry-run --Werror "${sources[@]}"
-mapfile -t scripts < <(git ls-files '*.sh' scripts .ci/run | sort -u)
-shellcheck -S warning "${scripts[@]}"
-echo "format: ${#sources[@]} files clean; shellcheck: ${#scripts[@]} scripts clean"
+scripts/check-format.sh
 passed=$((passed + 2))
 
 # On a fresh checkout, build/release is first configured the way run.sh
