@@ -59,7 +59,7 @@ void BM_Estimator(benchmark::State &state) {
 }
 BENCHMARK(BM_Estimator)->Apply(sizes);
 
-// The plain transcription kept in the tests, for the size of the saving.
+// The reference implementation kept for the tests, for the size of the saving.
 void BM_PlainEstimator(benchmark::State &state) {
     const int size = static_cast<int>(state.range(0));
     const auto &windows = windowsOf(size);

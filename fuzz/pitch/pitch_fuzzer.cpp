@@ -56,7 +56,7 @@ bool allFinite(const double *samples, int count) {
 }
 
 // A short window and one holding NaN or infinity are estimated as no pitch;
-// every other window in the domain must match the plain transcription.
+// every other window in the domain must match the reference implementation.
 void fuzzEstimator(const std::vector<double> &x, int start, int count) {
     const double pitch = _dywapitch_computeWaveletPitch(x.data(), start, count);
     check(pitch >= 0.0 && pitch <= 2940.0);

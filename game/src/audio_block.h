@@ -13,8 +13,8 @@
 
 namespace arrowsong::detail {
 
-// Not 2*pi (6.283185307179586): the tone has always been generated with this
-// constant, and its exact samples are part of what the game plays.
+// Not 2*pi (6.283185307179586): the tone is generated with this constant,
+// and its exact samples are part of what the game plays.
 constexpr double kToneK = 6.283185307379586;
 constexpr double kSampleRate = 44100.0;
 

@@ -20,7 +20,8 @@ struct Band {
 };
 
 Band judge(double sung, double goal) {
-    // A fifth of an equal-tempered semitone, recomputed as it always has been.
+    // A fifth of an equal-tempered semitone, computed at every call from 1/12
+    // as a double: the band edges are the exact values of this expression.
     const double step = std::pow(std::pow(2.0, 0.08333333333333333), 0.2);
     // Heights for 2, 3, 4 and 5 steps off; the widest band is tested first.
     const double height[] = {0.1, 0.25, 0.35, 0.5};

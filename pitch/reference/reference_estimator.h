@@ -1,6 +1,7 @@
-// A plain, literal transcription of the wavelet estimator: full copies, the
-// whole histogram cleared at every level, the mode search summing its window
-// afresh at every distance. The module's estimator must match it bit for bit.
+// The reference implementation of the wavelet estimator, written for
+// clarity rather than speed: full copies, the whole histogram cleared at every
+// level, the mode search summing its window afresh at every distance. The
+// module's estimator must match it bit for bit.
 #ifndef ARROWSONG_PITCH_REFERENCE_ESTIMATOR_H
 #define ARROWSONG_PITCH_REFERENCE_ESTIMATOR_H
 

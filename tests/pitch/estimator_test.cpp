@@ -1,4 +1,4 @@
-// The estimator against its plain transcription, and the behaviour of
+// The estimator against its reference implementation, and the behaviour of
 // particular windows.
 #include "dywapitch_internal.h"
 #include "reference_estimator.h"

@@ -192,3 +192,25 @@ TEST(ImageDecode, ScanUsingAnUndefinedTableFails) {
     xgfx::Image img;
     EXPECT_FALSE(decode(readCorpus("undefined-table.jpg"), img));
 }
+
+TEST(ImageDecode, HeaderClaimingMoreThanTheFileHoldsIsRefused) {
+    // 8192 x 8192 claimed by 83 bytes of PNG (its data stream ends at once),
+    // by a 12 x 10 JPEG's 321 bytes and by a bare BMP header: the decoder
+    // once committed half a gigabyte to each, and took the last two for
+    // images.
+    std::string jpeg = readCorpus("base.jpg");
+    const std::size_t frame = jpeg.find("\xff\xc0");
+    ASSERT_NE(frame, std::string::npos);
+    jpeg.replace(frame + 5, 4, std::string("\x20\x00\x20\x00", 4));
+    std::string bmp = readCorpus("img.bmp").substr(0, 54);
+    bmp.replace(18, 8, std::string("\x00\x20\x00\x00\x00\x20\x00\x00", 8));
+    xgfx::Image img;
+    for (const auto &claim : {readCorpus("claims-8192.png"), jpeg, bmp})
+        EXPECT_FALSE(decode(claim, img, 8192));
+    EXPECT_TRUE(img.pixels.empty());
+
+    // A whole BMP decodes; a byte short of its last row it is truncated.
+    const std::string whole = readCorpus("img.bmp");
+    ASSERT_TRUE(decode(whole, img));
+    EXPECT_FALSE(decode(whole.substr(0, whole.size() - 1), img));
+}

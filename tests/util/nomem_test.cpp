@@ -3,6 +3,7 @@
 // child process loads under an address-space limit. The sanitizers replace
 // the allocator and reserve address space of their own, so this program is
 // built without them.
+#include "XImageCodec.h"
 #include "util/XGfx.h"
 
 #include <GL/gl.h>
@@ -82,35 +83,59 @@ XTexture sentinelRecord() {
     return t;
 }
 
-// Bytes of address space this process maps now.
-std::size_t mappedBytes() {
-    unsigned long pages = 0;
+// Bytes of address space this process maps now, and of memory resident.
+std::size_t statmBytes(int field) {
+    unsigned long pages[2] = {0, 0};
     if (std::FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%lu", &pages) != 1)
-            pages = 0;
+        if (std::fscanf(f, "%lu %lu", &pages[0], &pages[1]) != 2)
+            pages[0] = pages[1] = 0;
         std::fclose(f);
     }
-    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return pages[field] * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+std::size_t mappedBytes() {
+    return statmBytes(0);
+}
+std::size_t residentBytes() {
+    return statmBytes(1);
 }
 
 } // namespace
 
 TEST(TextureMemory, DamagedTinyPngNeverAsksForMuch) {
-    const std::string path = corpusFile("damaged-stream.png");
-    XTexture t = sentinelRecord();
-    ::testing::internal::CaptureStderr();
-    largest = 0;
-    watching = true;
-    const bool ok = XGfx::loadTexture(path, &t);
-    watching = false;
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(err, "[x-gfx]: cannot load file: " + path + "\n");
-    EXPECT_EQ(t.width, -7.0f);
-    EXPECT_EQ(t.height, -9.0f);
-    // Its chunks once made the decoder ask for 2 GiB; its header buys ~1 MiB.
-    EXPECT_LT(largest.load(), std::size_t{2} << 20);
-    EXPECT_GT(largest.load(), 0u); // the load really was watched
+    // The first one's chunks once made the decoder ask for 2 GiB; its header
+    // buys ~1 MiB. The second claims 8192 x 8192 in 83 bytes, which once
+    // bought 256 MiB blocks: its data stream cannot hold a fraction of that.
+    for (const char *name : {"damaged-stream.png", "claims-8192.png"}) {
+        const std::string path = corpusFile(name);
+        XTexture t = sentinelRecord();
+        ::testing::internal::CaptureStderr();
+        largest = 0;
+        watching = true;
+        const bool ok = XGfx::loadTexture(path, &t);
+        watching = false;
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(err, "[x-gfx]: cannot load file: " + path + "\n");
+        EXPECT_EQ(t.width, -7.0f);
+        EXPECT_EQ(t.height, -9.0f);
+        EXPECT_LT(largest.load(), std::size_t{2} << 20) << name;
+        EXPECT_GT(largest.load(), 0u); // the load really was watched
+    }
+}
+
+// A block the decoder is given costs address space until it writes there:
+// a header's claim that the data never fills must not become resident.
+TEST(TextureMemory, DecoderBlocksAreReservedNotTouched) {
+    const std::size_t bytes = std::size_t{256} << 20;
+    xgfx::DecodeBudget budget(bytes);
+    const std::size_t before = residentBytes();
+    auto *block = static_cast<unsigned char *>(xgfx::DecodeBudget::allocate(bytes));
+    ASSERT_NE(block, nullptr);
+    const std::size_t grown = residentBytes() - std::min(before, residentBytes());
+    EXPECT_EQ(block[0] | block[bytes / 2] | block[bytes - 1], 0); // zeroed all the same
+    xgfx::DecodeBudget::release(block);
+    EXPECT_LT(grown, std::size_t{16} << 20);
 }
 
 // Resampling upward to the largest texture side needs hundreds of MB; with

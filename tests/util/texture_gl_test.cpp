@@ -100,6 +100,10 @@ const Pixel kHalfOrange{200, 100, 50, 128};
 // Times 128 / 255 each colour has a fraction above one half (100.89, 49.69,
 // 126.99): rounding and truncation differ in every channel.
 const Pixel kHalfRoundsUp{201, 99, 253, 128};
+// Either side of the half: 254 * 128 / 255 = 127.498 must give 127 (a bias of
+// one more, (c * a + 128) / 255, gives 128), and 1 * 128 / 255 = 0.502 must
+// give 1 (truncation gives 0); 127 * 128 / 255 = 63.749 gives 64.
+const Pixel kNearTheHalf{254, 127, 1, 128};
 const Pixel kClearWhite{255, 255, 255, 0};
 const Pixel kBlue{0, 0, 255, 255};
 
@@ -114,18 +118,19 @@ XTexture blankRecord() {
 
 TEST_F(TextureTest, UploadsPremultipliedBottomRowFirst) {
     const std::string p =
-        writePng("rows.png", 2, 4, {kRed, kHalfOrange, kHalfRoundsUp, kClearWhite});
+        writePng("rows.png", 2, 5, {kNearTheHalf, kRed, kHalfOrange, kHalfRoundsUp, kClearWhite});
     XTexture t = blankRecord();
     ASSERT_TRUE(XGfx::loadTexture(p, &t));
     EXPECT_EQ(t.width, 2.0f);
-    EXPECT_EQ(t.height, 4.0f);
-    EXPECT_EQ(textureSize(), std::make_pair(2, 4));
+    EXPECT_EQ(t.height, 5.0f);
+    EXPECT_EQ(textureSize(), std::make_pair(2, 5));
     const auto px = texels();
     for (int x = 0; x < 2; ++x) {
         EXPECT_EQ(texel(px, 2, x, 0), (Pixel{0, 0, 0, 0}));        // bottom: clear white
         EXPECT_EQ(texel(px, 2, x, 1), (Pixel{101, 50, 127, 128})); // rounded, not truncated
         EXPECT_EQ(texel(px, 2, x, 2), (Pixel{100, 50, 25, 128}));  // 200 * 128 / 255 ...
-        EXPECT_EQ(texel(px, 2, x, 3), kRed);                       // top row last
+        EXPECT_EQ(texel(px, 2, x, 3), kRed);
+        EXPECT_EQ(texel(px, 2, x, 4), (Pixel{127, 64, 1, 128})); // top row last
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -30,7 +30,7 @@ struct RoundResult {
 // also judged as if released after every block from `minHeld` blocks on:
 // the judgement reads only pitchArray and the goal, so judging a held round
 // is the same as releasing it there. The game prints its two judgement lines
-// to standard output for every release point, as it always does.
+// to standard output for every release point, as it does at every release.
 RoundResult playRound(const std::vector<double> &samples, std::size_t fromBlock,
                       std::size_t toBlock, std::size_t minHeld, double goalHz);
 

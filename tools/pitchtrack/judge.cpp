@@ -50,8 +50,11 @@ int judgeTake(const Options &o) {
     const double goal = g_freq.load(std::memory_order_relaxed);
     // The game's lines were written through std::cout; these follow them.
     std::cout << "landing height: " << y_adj << std::endl;
-    char cents[32];
-    std::snprintf(cents, sizeof cents, "%.1f", 1200.0 * std::log2(average / goal));
+    // A take in which the tracker never found a pitch averages 0 (the game
+    // prints it so): no distance from the goal exists, and "-" says so.
+    char cents[32] = "-";
+    if (average > 0.0)
+        std::snprintf(cents, sizeof cents, "%.1f", 1200.0 * std::log2(average / goal));
     std::cout << "cents: " << cents << std::endl;
     if (!std::cout) {
         std::fprintf(stderr, "pitchtrack: cannot write the output\n");

@@ -61,6 +61,8 @@ const char kUsage[] =
     "                 Your frequency average: 226.1\n"
     "                 landing height: 0.25\n"
     "                 cents: 47.3\n"
+    "               A take with no pitch at all averages 0, lands at -0.5 and\n"
+    "               prints \"cents: -\".\n"
     "\n"
     "Options:\n"
     "  --window N   samples per window at 44100 Hz, a power of two from 4 to\n"

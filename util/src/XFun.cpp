@@ -39,8 +39,8 @@ template <class T> T clampBetween(T value, T lo, T hi) {
 } // namespace
 
 long XFun::rand2i(long a, long b) {
-    // The XOR folding is kept as it has always been: callers rely on the
-    // exact ranges it gives (24, 36 draws from 36 to 59).
+    // The XOR folding stays: callers rely on the exact ranges it gives (24, 36
+    // draws from 36 to 59).
     if (a > b)
         a ^= b;
     b ^= a;

@@ -145,6 +145,42 @@ std::size_t saturatingAdd(std::size_t a, std::size_t b) {
     return __builtin_add_overflow(a, b, &r) ? std::numeric_limits<std::size_t>::max() : r;
 }
 
+std::size_t le16(const unsigned char *d) {
+    return static_cast<std::size_t>(d[0]) | static_cast<std::size_t>(d[1]) << 8;
+}
+
+// The fewest bytes a file must hold to code a w x h image, by what its format
+// codes in one byte at best, or 0 where that is unbounded (a GIF's canvas may
+// be far larger than its frames). A header claiming more than the file can
+// hold belongs to a damaged or truncated file, and decoding it would only
+// spend the memory the claim buys.
+std::size_t leastFileBytes(const unsigned char *d, std::size_t n, int width, int height) {
+    const std::size_t w = static_cast<std::size_t>(width), h = static_cast<std::size_t>(height);
+    if (n >= 26 && d[0] == 0x89) {
+        // PNG: the rows' bits, filter bytes aside, inflated from the data
+        // stream. Deflate gives at most 258 bytes for one length and one
+        // distance code of a bit each, 1032 bytes for a byte of stream.
+        static const std::size_t channels[7] = {1, 1, 3, 1, 2, 1, 4}; // by colour type
+        const std::size_t perPixel =
+            (d[25] < 7 ? channels[d[25]] : 1) * std::max(std::size_t{d[24]}, std::size_t{1});
+        return saturatingMul(w, saturatingMul(h, perPixel)) / 8 / 1032;
+    }
+    if (isJpeg(d, n)) {
+        // JPEG: every 8 x 8 block of the full-resolution component has a DC
+        // difference coded, at least one bit, in the data of its scans.
+        return ((w + 7) / 8 * ((h + 7) / 8) + 7) / 8;
+    }
+    if (n >= 30 && d[0] == 'B') {
+        // BMP: uncompressed rows, each padded to whole 32-bit words, from
+        // the offset its header gives.
+        const std::size_t bpp = std::max(le16(d + (le16(d + 14) == 12 ? 24 : 28)), std::size_t{1});
+        const std::size_t offset = le16(d + 10) | le16(d + 12) << 16;
+        return saturatingAdd(offset,
+                             saturatingMul(saturatingAdd(saturatingMul(w, bpp), 31) / 32 * 4, h));
+    }
+    return 0;
+}
+
 } // namespace
 
 DecodeBudget::DecodeBudget(std::size_t limit) : limit_(limit), outer_(currentBudget) {
@@ -176,15 +212,26 @@ void *DecodeBudget::reallocate(void *block, std::size_t bytes) {
     const std::size_t before = budget->live_;
     if (!budget->charge(old, bytes))
         return nullptr;
-    void *base = std::realloc(block ? baseOf(block) : nullptr, kBlockHeader + bytes);
+    // New bytes come from calloc: never leftover heap contents, and never
+    // touched here. A large block is fresh zero pages that become resident
+    // only as the decoder writes them, so a header's claim costs address
+    // space, not memory. Growing copies what the block held.
+    void *base = nullptr;
+    if (!block || bytes > old) {
+        base = std::calloc(1, kBlockHeader + bytes);
+        if (base && block) {
+            std::memcpy(blockOf(base), block, old);
+            std::free(baseOf(block));
+        }
+    } else {
+        base = std::realloc(baseOf(block), kBlockHeader + bytes);
+    }
     if (!base) {
         budget->live_ = before; // the old block stays as it was
         return nullptr;
     }
     sizeOf(base) = bytes;
     budget->peak_ = std::max(budget->peak_, budget->live_);
-    if (bytes > old) // never hand the decoder leftover heap contents
-        std::memset(static_cast<unsigned char *>(blockOf(base)) + old, 0, bytes - old);
     return blockOf(base);
 }
 
@@ -247,6 +294,8 @@ bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image
         if (!codec::info(data, len, w, h) || w <= 0 || h <= 0 || w > maxSide || h > maxSide)
             return false;
     }
+    if (size < leastFileBytes(data, size, w, h))
+        return false;
     // Whatever the data stream says, the decoder holds no more than the
     // header's size allows. The budget outlives the decoded block.
     const int headerW = w, headerH = h;

@@ -1,9 +1,10 @@
 // Image decoding for the texture loader, kept free of GL so that it can be
 // exercised on its own. Everything here works on in-memory bytes and
 // returns false on any failure. Every allocation is bounded by the caller's
-// side limit and the decoder by a budget taken from the header; when memory
-// runs short the std::vector storage throws std::bad_alloc, which the
-// loader catches.
+// side limit and the decoder by a budget taken from the header; a header that
+// claims more than the file's bytes can code (a PNG, JPEG or BMP) is refused
+// before the decoder runs. When memory runs short the std::vector storage
+// throws std::bad_alloc, which the loader catches.
 #pragma once
 
 #include <cstddef>
@@ -43,8 +44,9 @@ bool readFile(const std::string &path, std::vector<unsigned char> &bytes,
 
 // Decodes a PNG, JPEG, GIF or BMP image of at most maxSide pixels a side
 // into out, premultiplied and bottom row first. Other formats, truncated or
-// corrupt data, oversized images and data that would take the decoder past
-// its budget give false.
+// corrupt data, a header claiming more pixels than the file can code,
+// oversized images and data that would take the decoder past its budget give
+// false.
 bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image &out);
 
 // Resamples a decoded image to width x height (rounded to whole pixels).

@@ -21,10 +21,11 @@ class DecodeBudget {
     // The most the decoder held at once under this budget, in bytes.
     std::size_t peak() const { return peak_; }
 
-    // The decoder's malloc, realloc and free. New bytes come zeroed: the
-    // decoder reads tables a damaged file never defined, and these must not
-    // be leftover heap contents. A failed reallocate leaves the old block as
-    // it was, as realloc does.
+    // The decoder's malloc, realloc and free. New bytes come zeroed from
+    // calloc, untouched until the decoder writes them: the decoder reads
+    // tables a damaged file never defined, and these must not be leftover
+    // heap contents. A failed reallocate leaves the old block as it was, as
+    // realloc does.
     static void *allocate(std::size_t bytes);
     static void *reallocate(void *block, std::size_t bytes);
     static void release(void *block);
