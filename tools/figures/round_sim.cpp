@@ -2,31 +2,15 @@
 
 #include "note_analysis.h"
 
-#include <game/audio.h>
-#include <game/controls.h>
+#include <algorithm>
+
+#include <game/replay.h>
 #include <game/rules.h>
 #include <game/state.h>
-
-#include <algorithm>
-#include <array>
 
 namespace figures {
 
 namespace {
-
-// The state a fresh run is in after the space key has started a tone at
-// goalHz: the shot cleared, the tone sounding, nothing heard yet. The tracker
-// record is left as it is: the press re-initialises it, as in the game.
-void beginRound(double goalHz) {
-    for (auto &entry : pitchArray)
-        entry.store(0.0, std::memory_order_relaxed);
-    bufferSize = kWindow;
-    g_freq.store(goalHz, std::memory_order_relaxed);
-    gen_sine.store(true, std::memory_order_relaxed);
-    stop_sound = true;
-    x_adj = 0.0;
-    y_adj = 0.0;
-}
 
 // What a release now would make of the round; the offsets go back to the
 // centre afterwards, as the space key would clear them.
@@ -47,24 +31,21 @@ Judgement judgeNow() {
 
 RoundResult playRound(const std::vector<double> &samples, std::size_t fromBlock,
                       std::size_t toBlock, std::size_t minHeld, double goalHz) {
-    beginRound(goalHz);
-    toBlock = std::min(toBlock, samples.size() / kWindow);
-    std::array<double, kWindow> in{}, out{};
+    const std::size_t block = kWindow;
+    toBlock = std::min(toBlock, samples.size() / block);
+    fromBlock = std::min(fromBlock, toBlock);
+    const std::size_t held = toBlock - fromBlock;
     RoundResult result;
-    mouseFunc(kLeftButton, kButtonDown, 0, 0);
-    for (std::size_t b = fromBlock; b < toBlock; ++b) {
-        std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(b * kWindow), kWindow,
-                    in.begin());
-        audioCallback(out.data(), in.data(), kWindow, 0.0, 0, nullptr);
-        if (b + 1 - fromBlock >= minHeld && b + 1 < toBlock) {
-            ++result.releases;
-            result.bullseyes += judgeNow().bullseye ? 1 : 0;
-        }
-    }
-    mouseFunc(kLeftButton, kButtonUp, 0, 0);
-    result.atNoteOff.average = average;
-    result.atNoteOff.yAdj = y_adj;
-    result.atNoteOff.bullseye = y_adj == 0.0;
+    const arrowsong::Judgement last = arrowsong::replayRound(
+        samples.data() + fromBlock * block, held * block, goalHz, [&](std::size_t b) {
+            if (b + 1 >= minHeld && b + 1 < held) {
+                ++result.releases;
+                result.bullseyes += judgeNow().bullseye ? 1 : 0;
+            }
+        });
+    result.atNoteOff.average = last.average;
+    result.atNoteOff.yAdj = last.yAdj;
+    result.atNoteOff.bullseye = last.yAdj == 0.0;
     ++result.releases;
     result.bullseyes += result.atNoteOff.bullseye ? 1 : 0;
     return result;

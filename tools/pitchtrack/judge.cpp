@@ -1,20 +1,16 @@
 // Judge mode: a recorded take replayed as one round of the game, through the
-// game's own code. Nothing of the round's rules is restated here: the take
-// goes through the game's audio callback block by block, and the game's mouse
-// handler opens the round (a fresh tracker, listening on) and closes it (the
-// average printed and the shot judged).
+// game's own code (game/replay.h). Nothing of the round's rules is restated
+// here.
 #include "modes.h"
 #include "mono_audio.h"
 
-#include <game/audio.h>
-#include <game/controls.h>
+#include <game/replay.h>
 #include <game/state.h>
 #include <util/XFun.h>
 
 #include <cmath>
 #include <cstdio>
 #include <iostream>
-#include <vector>
 
 namespace pitchtrack {
 
@@ -34,27 +30,18 @@ int judgeTake(const Options &o) {
         return 1;
     }
 
-    // The goal as the space key sets it; the tone itself is not needed, since
-    // what the callback plays never reaches what it hears.
-    g_freq.store(XFun::midi2freq(static_cast<double>(o.note)), std::memory_order_relaxed);
-    mouseFunc(kLeftButton, kButtonDown, 0, 0);
-    // A trailing part shorter than a block is dropped: in the game the button
-    // is released before that block is complete, and the callback never sees
-    // it.
-    std::vector<double> out(block);
-    for (std::size_t b = 0; b < blocks; ++b)
-        audioCallback(out.data(), audio.samples.data() + b * block, static_cast<unsigned>(block),
-                      0.0, 0, nullptr);
-    mouseFunc(kLeftButton, kButtonUp, 0, 0);
+    // The goal as the space key sets it, and the round as the game plays it.
+    const arrowsong::Judgement judged = arrowsong::replayRound(
+        audio.samples.data(), audio.samples.size(), XFun::midi2freq(static_cast<double>(o.note)));
 
     const double goal = g_freq.load(std::memory_order_relaxed);
     // The game's lines were written through std::cout; these follow them.
-    std::cout << "landing height: " << y_adj << std::endl;
+    std::cout << "landing height: " << judged.yAdj << std::endl;
     // A take in which the tracker never found a pitch averages 0 (the game
     // prints it so): no distance from the goal exists, and "-" says so.
     char cents[32] = "-";
-    if (average > 0.0)
-        std::snprintf(cents, sizeof cents, "%.1f", 1200.0 * std::log2(average / goal));
+    if (judged.average > 0.0)
+        std::snprintf(cents, sizeof cents, "%.1f", 1200.0 * std::log2(judged.average / goal));
     std::cout << "cents: " << cents << std::endl;
     if (!std::cout) {
         std::fprintf(stderr, "pitchtrack: cannot write the output\n");
