@@ -7,6 +7,7 @@
 #   scripts/install-deps.sh --test    also the test, benchmark and harness tools
 #   scripts/install-deps.sh --figures also what regenerates the published figures
 #   scripts/install-deps.sh --package also what builds and checks the Debian packages
+#   scripts/install-deps.sh --web     what builds the JavaScript package (in --test too)
 set -euo pipefail
 
 runtime=(
@@ -30,6 +31,15 @@ testing=(
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
 )
+# The JavaScript package: Debian's emscripten, and Node with npm; the tests
+# type-check its declarations with Debian's TypeScript. node and npm come from
+# Debian only where the commands are missing: a machine with its own Node
+# keeps it (Debian's npm conflicts with other builds of Node).
+web=(
+  emscripten node-typescript
+)
+if ! command -v node >/dev/null; then web+=(nodejs); fi
+if ! command -v npm >/dev/null; then web+=(npm); fi
 packaging=(
   dpkg-dev lintian desktop-file-utils appstream groff-base man-db debootstrap
 )
@@ -37,9 +47,10 @@ packaging=(
 want=("${runtime[@]}")
 for arg in "$@"; do
   case "$arg" in
-    --test) want+=("${testing[@]}" "${packaging[@]}") ;;
-    --figures) want+=("${testing[@]}" "${packaging[@]}" "${figures[@]}") ;;
+    --test) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}") ;;
+    --figures) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}" "${figures[@]}") ;;
     --package) want+=("${packaging[@]}") ;;
+    --web) want+=("${web[@]}") ;;
     *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
   esac
 done
