@@ -5,6 +5,10 @@
 #       builds the wavepitch npm package (the C library compiled to
 #       WebAssembly, its ES module, declarations and README) and writes
 #       DIR/wavepitch-VERSION.tgz, as npm pack makes it (DIR: build/web).
+#   scripts/web.sh bench
+#       measures the package against the JavaScript peers (pitchy, aubiojs,
+#       installed with npm ci from bench/web/package-lock.json) and the
+#       native library on the same windows, in build/release and build/web.
 #   scripts/web.sh help
 #
 # Each subcommand is a function cmd_NAME below; --no-install skips installing
@@ -13,7 +17,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() {
-  sed -n '2,11s/^# \{0,1\}//p' "$0"
+  sed -n '2,15s/^# \{0,1\}//p' "$0"
 }
 
 die() {
@@ -82,6 +86,26 @@ cmd_package() {
   echo "$out/wavepitch-$version.tgz"
 }
 
+cmd_bench() {
+  [ $# -eq 0 ] || die "bench takes no options"
+  "$root/scripts/install-deps.sh" --test
+  local build=$root/build/release
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake --preset dev -S "$root" >/dev/null
+  fi
+  cmake --build "$build" --target wavepitch_npm web_native_bench
+  local version dir
+  version=$(project_version)
+  dir=$root/build/web/bench
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$root/bench/web/package.json" "$root/bench/web/package-lock.json" "$root/bench/web/bench.mjs" "$dir/"
+  (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error &&
+    npm install --offline --no-save --no-audit --no-fund --loglevel=error \
+      "$build/web/wavepitch-$version.tgz")
+  WEB_NATIVE_BENCH=$build/bench/web/web_native_bench node "$dir/bench.mjs"
+}
+
 cmd_help() {
   usage
 }
@@ -90,7 +114,7 @@ cmd_help() {
 command=$1
 shift
 case "$command" in
-  package | help) "cmd_$command" "$@" ;;
+  package | bench | help) "cmd_$command" "$@" ;;
   -h | --help) cmd_help ;;
   *) usage >&2; die "unknown command: $command" ;;
 esac
