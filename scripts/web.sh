@@ -72,8 +72,8 @@ cmd_package() {
 
   # Debian's emscripten finds its JavaScript modules (acorn) only here.
   export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-  emcc "${wasm_flags[@]}" -I"$root/pitch/include" -I"$root/pitch/src" \
-    "$root"/pitch/src/*.cpp "$root/web/src/glue.cpp" \
+  emcc "${wasm_flags[@]}" -I"$root/pitch/include" -I"$root/pitch/src" -I"$root/tools/pitchtrack" \
+    "$root"/pitch/src/*.cpp "$root/tools/pitchtrack/tracker_input.cpp" "$root/web/src/glue.cpp" \
     "${link_flags[@]}" -o "$stage/wavepitch.wasm"
 
   cp "$root/web/src/wavepitch.js" "$root/web/src/wavepitch.d.ts" \

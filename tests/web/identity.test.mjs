@@ -1,5 +1,6 @@
-// The package gives the native library's results bit for bit: the same plan
-// of calls, over the same samples, through both, compared as raw doubles.
+// The package gives the native library's results bit for bit, and track()
+// those of pitchtrack's stream: the same plan of calls, over the same
+// samples, through both, compared as raw doubles.
 // WEB_IDENTITY_NATIVE names the native program (identity_native.cpp).
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -81,6 +82,13 @@ function plan(length) {
     }
   }
   for (const f of [1, 2, 50, 130, 440, 44100, 132300, 132301, 1000000, 2147483647]) calls.push(`needed ${f}`);
+  // Whole recordings through track(): pitchtrack's mixing, conversion and
+  // window walk compiled into the module, against the same source built
+  // natively (rate, channels, window, hop, first sample, samples).
+  for (const t of ['44100 1 512 512 0 163840', '48000 2 1024 441 0 163840', '22050 1 512 256 24576 65536',
+    '96000 3 2048 300 0 120000', '8000 1 256 100 40960 40000', '44100 2 4 1 0 6000']) {
+    calls.push(`track ${t}`);
+  }
   return calls;
 }
 
@@ -90,7 +98,7 @@ function hexBits(value) {
   return view.getBigUint64(0, true).toString(16).padStart(16, '0');
 }
 
-test('every call of a varied plan gives the native library\'s results bit for bit', async () => {
+test('every call of a varied plan gives the native library\'s and pitchtrack\'s results bit for bit', async () => {
   assert.ok(native, 'WEB_IDENTITY_NATIVE must name the native program');
   const samples = material();
   const calls = plan(samples.length);
@@ -102,7 +110,7 @@ test('every call of a varied plan gives the native library\'s results bit for bi
     maxBuffer: 1 << 26,
   }).trim().split('\n');
 
-  const { Tracker, neededSampleCount } = await wavepitch();
+  const { Tracker, neededSampleCount, track } = await wavepitch();
   let tracker = new Tracker();
   const got = [];
   for (const call of calls) {
@@ -115,6 +123,13 @@ test('every call of a varied plan gives the native library\'s results bit for bi
     } else if (op === 'compute') {
       const pitch = tracker.compute(samples, Number(a), Number(b));
       got.push(`${hexBits(pitch)} ${hexBits(tracker.lastPitch)} ${tracker.confidence}`);
+    } else if (op === 'track') {
+      const [rate, channels, window, hop, start, count] = call.split(' ').slice(1).map(Number);
+      const r = track(samples.subarray(start, start + count), { sampleRate: rate, channels, window, hop });
+      got.push(String(r.time.length));
+      for (let i = 0; i < r.time.length; ++i) {
+        got.push(`${hexBits(r.time[i])} ${hexBits(r.frequency[i])} ${hexBits(r.confidence[i])}`);
+      }
     } else {
       got.push(String(neededSampleCount(Number(a))));
     }

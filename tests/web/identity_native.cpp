@@ -6,9 +6,15 @@
 //
 // SAMPLES holds little-endian 64-bit floats. PLAN has one call per line:
 // "new" (a fresh record), "reset" (dywapitch_inittracking), "compute START
-// COUNT", or "needed FREQ". Each compute prints the pitch, the record's last
-// pitch (both as the hexadecimal bits of the double) and its confidence;
-// each needed prints dywapitch_neededsamplecount.
+// COUNT", "needed FREQ", or "track RATE CHANNELS WINDOW HOP START COUNT".
+// Each compute prints the pitch, the record's last pitch (both as the
+// hexadecimal bits of the double) and its confidence; each needed prints
+// dywapitch_neededsamplecount; each track runs pitchtrack's stream over
+// samples[START, START + COUNT) as interleaved frames at RATE Hz, fed in
+// blocks as pitchtrack reads a file, and prints the number of windows and
+// then each window's time, frequency and confidence as bits.
+#include "tracker_input.h"
+
 #include <wavepitch.h>
 
 #include <cinttypes>
@@ -62,6 +68,30 @@ int main(int argc, char **argv) {
                 &tracker, samples.data(), static_cast<int>(start), static_cast<int>(count));
             std::printf("%016" PRIx64 " %016" PRIx64 " %d\n", bitsOf(pitch),
                         bitsOf(tracker._lastPitch), tracker._confidence);
+        } else if (op == "track") {
+            double rate = 0.0;
+            int channels = 0, window = 0;
+            long long hop = 0, start = 0, count = 0;
+            plan >> rate >> channels >> window >> hop >> start >> count;
+            if (!pitchtrack::TrackerStream::check(rate, channels, window, hop).empty() ||
+                channels < 1 || start < 0 || count < 0 || count % channels != 0 ||
+                static_cast<std::size_t>(start + count) > samples.size()) {
+                std::fprintf(stderr, "web_identity_native: cannot track as asked\n");
+                return 1;
+            }
+            pitchtrack::TrackerStream stream(rate, channels, window, hop);
+            std::vector<pitchtrack::WindowPitch> windows;
+            const long long frames = count / channels, block = 1 << 14;
+            for (long long f = 0; f < frames; f += block) {
+                const long long n = frames - f < block ? frames - f : block;
+                stream.push(samples.data() + start + f * channels, static_cast<std::size_t>(n),
+                            windows);
+            }
+            stream.finish(windows);
+            std::printf("%zu\n", windows.size());
+            for (const pitchtrack::WindowPitch &w : windows)
+                std::printf("%016" PRIx64 " %016" PRIx64 " %016" PRIx64 "\n", bitsOf(w.time),
+                            bitsOf(w.frequency), bitsOf(w.confidence));
         } else if (op == "needed") {
             int freq = 0;
             plan >> freq;

@@ -97,7 +97,7 @@ test('bad input is a TypeError or RangeError naming the argument', () => {
     assert.throws(() => track(tone, { window }), { name: 'RangeError', message: /window/ });
   }
   for (const hop of [0, -1, 0.5]) assert.throws(() => track(tone, { hop }), { name: 'RangeError', message: /hop/ });
-  for (const sampleRate of [0, -44100, NaN]) {
+  for (const sampleRate of [0, -44100, NaN, Infinity, 100, 2e7]) {
     assert.throws(() => track(tone, { sampleRate }), { name: 'RangeError', message: /sampleRate/ });
   }
   assert.throws(() => track(tone, { sampleRate: '44100' }), { name: 'TypeError', message: /sampleRate/ });

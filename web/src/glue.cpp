@@ -1,7 +1,9 @@
 // The WebAssembly side of the JavaScript package: the wavepitch C library
 // itself, plus the few entry points that the JavaScript wrapper needs to own
-// records and buffers in the module's memory and to track a whole recording
-// in one call.
+// records and buffers in the module's memory, and pitchtrack's own mixing,
+// conversion to 44100 Hz and window walk (tracker_input.h) for track().
+#include "tracker_input.h"
+
 #include <wavepitch.h>
 
 #include <climits>
@@ -9,23 +11,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <malloc.h>
+#include <new>
+#include <vector>
 
-namespace {
-
-// The channel average of interleaved frames, as pitchtrack mixes a file: the
-// sum in channel order, divided by the channel count. mono may be interleaved
-// itself: frame i is read before mono[i] is written, and i <= i * channels.
-void mixToMono(const double *interleaved, std::size_t frames, int channels, double *mono) {
-    const std::size_t width = static_cast<std::size_t>(channels);
-    for (std::size_t i = 0; i < frames; ++i) {
-        double sum = 0.0;
-        for (std::size_t c = 0; c < width; ++c)
-            sum += interleaved[i * width + c];
-        mono[i] = sum / channels;
-    }
-}
-
-} // namespace
+// One track() call: pitchtrack's own road from interleaved frames at any rate
+// to tracked windows, and the windows it has given so far.
+struct Stream {
+    pitchtrack::TrackerStream stream;
+    std::vector<pitchtrack::WindowPitch> windows;
+};
 
 extern "C" {
 
@@ -66,27 +60,37 @@ wp_computepitch(_dywapitchtracker *t, const double *samples, int start, int coun
     return dywapitch_computepitch(t, samples, start, count);
 }
 
-// Tracks interleaved samples at 44100 Hz as pitchtrack tracks a file: mixed
-// to mono in place, then one record over windows starting every hop samples
-// while a whole window fits. Writes each window's pitch and confidence (0 to
-// 1, as pitchtrack --csv prints it) and returns the number of windows. The
-// caller has checked the arguments: channels divides length, window is a
-// power of two, hop >= 1, and the output arrays hold every window.
-__attribute__((export_name("wp_track"))) int wp_track(double *interleaved, int length, int channels,
-                                                      int window, int hop, double *frequency,
-                                                      double *confidence) {
-    const int frames = length / channels;
-    mixToMono(interleaved, static_cast<std::size_t>(frames), channels, interleaved);
-    _dywapitchtracker tracker;
-    dywapitch_inittracking(&tracker);
-    int windows = 0;
-    for (long long start = 0; start + window <= frames; start += hop, ++windows) {
-        frequency[windows] =
-            dywapitch_computepitch(&tracker, interleaved, static_cast<int>(start), window);
-        const int trust = tracker._confidence < 0 ? 0 : tracker._confidence;
-        confidence[windows] = trust / 5.0;
-    }
-    return windows;
+// A stream for track(), or 0 when the settings are not usable (the wrapper
+// has checked them and names the argument at fault).
+__attribute__((export_name("wp_stream_new"))) Stream *wp_stream_new(double rate, int channels,
+                                                                    int window, int hop) {
+    if (!pitchtrack::TrackerStream::check(rate, channels, window, hop).empty())
+        return nullptr;
+    return new (std::nothrow) Stream{pitchtrack::TrackerStream(rate, channels, window, hop), {}};
+}
+
+// Takes `frames` interleaved frames; returns the number of windows so far.
+__attribute__((export_name("wp_stream_push"))) int wp_stream_push(Stream *s,
+                                                                  const double *interleaved,
+                                                                  int frames) {
+    s->stream.push(interleaved, static_cast<std::size_t>(frames), s->windows);
+    return static_cast<int>(s->windows.size());
+}
+
+// The input has ended; returns the number of windows.
+__attribute__((export_name("wp_stream_finish"))) int wp_stream_finish(Stream *s) {
+    s->stream.finish(s->windows);
+    return static_cast<int>(s->windows.size());
+}
+
+// The windows: time, frequency and confidence of each, one after the other.
+__attribute__((export_name("wp_stream_windows"))) const double *wp_stream_windows(const Stream *s) {
+    static_assert(sizeof(pitchtrack::WindowPitch) == 3 * sizeof(double), "three doubles");
+    return s->windows.empty() ? nullptr : &s->windows.front().time;
+}
+
+__attribute__((export_name("wp_stream_free"))) void wp_stream_free(Stream *s) {
+    delete s;
 }
 
 } // extern "C"

@@ -10,6 +10,10 @@
 const TRACKER_RATE = 44100;
 const MIN_WINDOW = 4;
 const MAX_WINDOW = 1048576;
+// Rates further than this from 44100 Hz are refused, as pitchtrack refuses them.
+const MAX_RATIO = 256;
+// Samples that track() hands the module at a time.
+const BLOCK_SAMPLES = 1 << 16;
 
 function isNode() {
   return typeof process === 'object' && process !== null &&
@@ -80,7 +84,16 @@ function floorPowerOfTwo(count) {
 }
 
 async function instantiate(module) {
-  const imports = { env: { emscripten_notify_memory_growth() {} } };
+  const imports = {
+    env: { emscripten_notify_memory_growth() {} },
+    // Reached only when the module's memory cannot grow for a buffer that
+    // track() needs.
+    wasi_snapshot_preview1: {
+      proc_exit(code) {
+        throw new RangeError(`samples: too many to track in the module's memory (${code})`);
+      },
+    },
+  };
   // Asynchronous: browsers refuse to instantiate all but tiny modules
   // synchronously on their main thread.
   const instance = await WebAssembly.instantiate(module, imports);
@@ -210,37 +223,43 @@ async function instantiate(module) {
     if (length % channels !== 0) {
       throw new RangeError(`channels (${channels}) must divide the number of samples (${length})`);
     }
-    if (sampleRate !== TRACKER_RATE) {
-      throw new RangeError(`sampleRate ${sampleRate}: only 44100 Hz audio can be tracked by this build`);
+    const ratio = sampleRate / TRACKER_RATE;
+    if (ratio > MAX_RATIO || ratio < 1 / MAX_RATIO) {
+      throw new RangeError(`sampleRate must lie within 256 times 44100 Hz, not ${sampleRate}`);
     }
-    const frames = length / channels;
-    const windows = frames >= window ? Math.floor((frames - window) / hop) + 1 : 0;
-    const result = {
-      time: new Float64Array(windows),
-      frequency: new Float64Array(windows),
-      confidence: new Float64Array(windows),
-    };
-    if (windows === 0) return result;
-    if (length > 2 ** 31 - 1) throw new RangeError(`samples: ${length} samples are too many to track at once`);
-    const input = wasm.wp_doubles(length);
-    const output = input === 0 ? 0 : wasm.wp_doubles(2 * windows);
-    if (output === 0) {
-      if (input !== 0) wasm.wp_free(input);
-      throw new RangeError(`samples: ${length} samples do not fit in the module's memory`);
-    }
+    const stream = wasm.wp_stream_new(sampleRate, channels, window, hop);
+    if (stream === 0) throw new RangeError("no room to track in the module's memory");
     try {
+      // Block by block, as pitchtrack reads a file: the module's memory
+      // holds one block and the windows, whatever the recording's length.
+      const frames = length / channels;
+      const blockFrames = Math.max(1, Math.floor(BLOCK_SAMPLES / channels));
+      for (let from = 0; from < frames; from += blockFrames) {
+        const count = Math.min(blockFrames, frames - from);
+        const at = scratchFor(count * channels);
+        views();
+        const begin = from * channels;
+        const end = begin + count * channels;
+        f64.set(ArrayBuffer.isView(samples) ? samples.subarray(begin, end) : samples.slice(begin, end), at / 8);
+        wasm.wp_stream_push(stream, at, count);
+      }
+      const windows = wasm.wp_stream_finish(stream);
+      const result = {
+        time: new Float64Array(windows),
+        frequency: new Float64Array(windows),
+        confidence: new Float64Array(windows),
+      };
       views();
-      f64.set(samples, input / 8);
-      const got = wasm.wp_track(input, length, channels, window, hop, output, output + 8 * windows);
-      views();
-      result.frequency.set(f64.subarray(output / 8, output / 8 + got));
-      result.confidence.set(f64.subarray(output / 8 + windows, output / 8 + windows + got));
-      for (let i = 0; i < windows; ++i) result.time[i] = (i * hop) / TRACKER_RATE;
+      const first = wasm.wp_stream_windows(stream) / 8;
+      for (let i = 0; i < windows; ++i) {
+        result.time[i] = f64[first + 3 * i];
+        result.frequency[i] = f64[first + 3 * i + 1];
+        result.confidence[i] = f64[first + 3 * i + 2];
+      }
+      return result;
     } finally {
-      wasm.wp_free(output);
-      wasm.wp_free(input);
+      wasm.wp_stream_free(stream);
     }
-    return result;
   }
 
   // Bytes of the module's memory allocated now (records and buffers).
