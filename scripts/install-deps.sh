@@ -27,16 +27,18 @@ testing=(
   # The peers the figures' datasheet measures; the quick run in the test
   # command runs them too.
   sptk praat
+  node-typescript chromium
 )
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
 )
-# The JavaScript package: Debian's emscripten, and Node with npm; the tests
-# type-check its declarations with Debian's TypeScript. node and npm come from
-# Debian only where the commands are missing: a machine with its own Node
-# keeps it (Debian's npm conflicts with other builds of Node).
+# The JavaScript package: Debian's emscripten, and Node with npm. node and
+# npm come from Debian only where the commands are missing: a machine with its
+# own Node keeps it (Debian's npm conflicts with other builds of Node). Its
+# tests type-check the declarations with Debian's TypeScript and run the
+# package in Debian's Chromium.
 web=(
-  emscripten node-typescript
+  emscripten
 )
 if ! command -v node >/dev/null; then web+=(nodejs); fi
 if ! command -v npm >/dev/null; then web+=(npm); fi
