@@ -70,9 +70,8 @@ __attribute__((export_name("wp_stream_new"))) Stream *wp_stream_new(double rate,
 }
 
 // Takes `frames` interleaved frames; returns the number of windows so far.
-__attribute__((export_name("wp_stream_push"))) int wp_stream_push(Stream *s,
-                                                                  const double *interleaved,
-                                                                  int frames) {
+__attribute__((export_name("wp_stream_push"))) int
+wp_stream_push(Stream *s, const double *interleaved, int frames) {
     s->stream.push(interleaved, static_cast<std::size_t>(frames), s->windows);
     return static_cast<int>(s->windows.size());
 }
