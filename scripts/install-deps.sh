@@ -12,7 +12,7 @@ set -euo pipefail
 runtime=(
   build-essential cmake pkg-config
   librtaudio-dev libasound2-dev libasound2-plugins freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  libsndfile1-dev libsamplerate0-dev libstb-dev
+  libsndfile1-dev libstb-dev
   pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
 )
 testing=(
@@ -26,9 +26,12 @@ testing=(
   # The peers the figures' datasheet measures; the quick run in the test
   # command runs them too.
   sptk praat
+  # pitchtrack's benchmarks: the resamplers it was measured against, and
+  # aubiopitch beside the whole program.
+  libsamplerate0-dev libsoxr-dev aubio-tools
 )
 figures=(
-  fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
+  fluidsynth fluid-soundfont-gm gnuplot-nox
 )
 packaging=(
   dpkg-dev lintian desktop-file-utils appstream groff-base man-db debootstrap
