@@ -13,7 +13,7 @@ set -euo pipefail
 runtime=(
   build-essential cmake pkg-config
   librtaudio-dev libasound2-dev libasound2-plugins freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  libsndfile1-dev libsamplerate0-dev libstb-dev
+  libsndfile1-dev libstb-dev
   pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
 )
 testing=(
@@ -27,10 +27,14 @@ testing=(
   # The peers the figures' datasheet measures; the quick run in the test
   # command runs them too.
   sptk praat
+  # pitchtrack's benchmarks: the resamplers it was measured against, and
+  # aubiopitch beside the whole program.
+  libsamplerate0-dev libsoxr-dev aubio-tools
+  # The JavaScript package's tests (below).
   node-typescript chromium
 )
 figures=(
-  fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
+  fluidsynth fluid-soundfont-gm gnuplot-nox
 )
 # The JavaScript package: Debian's emscripten, and Node with npm. node and
 # npm come from Debian only where the commands are missing: a machine with its

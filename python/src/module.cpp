@@ -33,15 +33,34 @@ using Samples = py::array_t<double, py::array::c_style>;
 constexpr long long kMinWindow = 4;
 constexpr long long kMaxWindow = 1 << 20;
 
+// Whether samples is a buffer of single bytes that is not a numpy array
+// (a memoryview or array.array of bytes): numpy would read each byte as one
+// sample, where the bytes mostly hold the samples of another type.
+bool isByteBuffer(const py::object &samples) {
+    if (py::isinstance<py::array>(samples) || !PyObject_CheckBuffer(samples.ptr()))
+        return false;
+    Py_buffer view;
+    if (PyObject_GetBuffer(samples.ptr(), &view, PyBUF_FORMAT | PyBUF_STRIDES) != 0) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool bytes = view.itemsize == 1;
+    PyBuffer_Release(&view);
+    return bytes;
+}
+
 // Samples as a C-contiguous float64 array: the caller's own array when it
 // already is one (no copy), else a converted copy. Anything whose values are
 // not real numbers (text, objects, complex values) is a TypeError.
 Samples asSamples(const py::object &samples) {
     if (Samples::check_(samples))
         return py::reinterpret_borrow<Samples>(samples);
-    if (PyUnicode_Check(samples.ptr()) || PyBytes_Check(samples.ptr()))
-        throw py::type_error(std::string("samples must be numbers, not ") +
-                             Py_TYPE(samples.ptr())->tp_name);
+    const std::string type = Py_TYPE(samples.ptr())->tp_name;
+    if (PyUnicode_Check(samples.ptr()))
+        throw py::type_error("samples must be numbers, not " + type);
+    if (PyBytes_Check(samples.ptr()) || PyByteArray_Check(samples.ptr()) || isByteBuffer(samples))
+        throw py::type_error("samples must be numbers, not raw bytes (" + type +
+                             "); numpy.frombuffer(data, dtype) reads them as samples");
     // Kept for the life of the process: a static py::object would be released
     // after the interpreter has gone.
     static const py::handle asarray =

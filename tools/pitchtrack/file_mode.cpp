@@ -59,7 +59,7 @@ int trackFile(const Options &o) {
             continue;
         // The header goes out with the first row, so that a file shorter than
         // a window prints nothing but its error.
-        progress.clear();
+        progress.beforeOutput();
         if (csv && !started)
             std::puts("time,frequency,confidence");
         started = true;

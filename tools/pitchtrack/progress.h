@@ -15,13 +15,18 @@ class Progress {
 
     // Redraws the line for `done` (0 to 1), at most a few times a second.
     void show(double done);
+    // Before lines go to standard output: erases the line when that output
+    // goes to a terminal too.
+    void beforeOutput();
     // Erases the line, if it is drawn.
     void clear();
 
   private:
     using Clock = std::chrono::steady_clock;
     bool active_;
-    bool drawn_ = false;
+    bool outputIsTerminal_;
+    bool shown_ = false; // drawn at least once
+    bool drawn_ = false; // on the screen now
     Clock::time_point begin_, last_;
 };
 

@@ -42,16 +42,20 @@ class Resampler {
     void finish(std::vector<double> &out);
 
   private:
+    using Tap = float;
+
+    void restart();
     void produce(bool atEnd, std::vector<double> &out);
 
-    double step_;               // input samples per output sample
-    int half_;                  // taps on each side of the interpolated instant
-    int phases_;                // rows of the table, one per fraction of a sample
-    std::vector<double> table_; // (phases_ + 1) rows of 2 * half_ taps
-    std::vector<double> input_; // input samples from input index base_ on
-    long long base_ = 0;        // input index of input_[0]
-    long long received_ = 0;    // input samples pushed
-    long long produced_ = 0;    // output samples made
+    double step_;            // input samples per output sample
+    int phases_;             // rows of the table, one per fraction of a sample
+    int half_ = 0;           // taps on each side of the interpolated instant
+    int taps_ = 0;           // 2 * half_, rounded up to whole lanes
+    std::vector<Tap> table_; // (phases_ + 1) rows of taps_ weights
+    std::vector<Tap> input_; // input samples from input index base_ on
+    long long base_ = 0;     // input index of input_[0]
+    long long received_ = 0; // input samples pushed
+    long long produced_ = 0; // output samples made
 };
 
 // One tracked window, as pitchtrack --csv prints it.
