@@ -116,10 +116,10 @@ async function instantiate(module) {
   // One buffer for compute's windows, grown to the largest window seen.
   let scratch = 0;
   let scratchSize = 0;
-  const scratchFor = (count) => {
+  const scratchFor = (count, argument = 'count') => {
     if (count > scratchSize) {
       const grown = wasm.wp_doubles(count);
-      if (grown === 0) throw new RangeError(`count: ${count} samples do not fit in the module's memory`);
+      if (grown === 0) throw new RangeError(`${argument}: ${count} samples do not fit in the module's memory`);
       if (scratch !== 0) wasm.wp_free(scratch);
       scratch = grown;
       scratchSize = count;
@@ -133,24 +133,25 @@ async function instantiate(module) {
     ? new FinalizationRegistry((record) => wasm.wp_free(record))
     : null;
 
-  const records = new WeakMap();
-  const recordOf = (tracker) => {
-    const record = records.get(tracker);
-    if (record === undefined) throw new TypeError('this is not a wavepitch Tracker');
-    if (record === 0) throw new TypeError('this Tracker has been disposed');
-    return record;
-  };
-
   class Tracker {
+    // The record's address in the module's memory, 0 once disposed. (Calls
+    // on anything but a Tracker fail on it with a TypeError, too.)
+    #record;
+
     constructor() {
       const record = wasm.wp_tracker_new();
       if (record === 0) throw new RangeError("no room for another Tracker in the module's memory");
-      records.set(this, record);
+      this.#record = record;
       if (unreleased) unreleased.register(this, record, this);
     }
 
+    #live() {
+      if (this.#record === 0) throw new TypeError('this Tracker has been disposed');
+      return this.#record;
+    }
+
     compute(samples, start = 0, count = undefined) {
-      const record = recordOf(this);
+      const record = this.#live();
       checkSamples(samples);
       const length = samples.length;
       integerArgument('start', start, 0, length);
@@ -169,30 +170,30 @@ async function instantiate(module) {
       } else {
         f64.set(samples.slice(start, end), at / 8);
       }
-      return wasm.wp_computepitch(record, at, 0, count);
+      // The same window as count gives, and an int whatever count is.
+      return wasm.wp_computepitch(record, at, 0, used);
     }
 
     reset() {
-      wasm.wp_inittracking(recordOf(this));
+      wasm.wp_inittracking(this.#live());
     }
 
     get lastPitch() {
-      const record = recordOf(this);
+      const record = this.#live();
       views();
       return f64[record / 8];
     }
 
     get confidence() {
-      const record = recordOf(this);
+      const record = this.#live();
       views();
       return i32[record / 4 + 2];
     }
 
     dispose() {
-      const record = records.get(this);
-      if (record === undefined) throw new TypeError('this is not a wavepitch Tracker');
+      const record = this.#record;
       if (record === 0) return;
-      records.set(this, 0);
+      this.#record = 0;
       if (unreleased) unreleased.unregister(this);
       wasm.wp_free(record);
     }
@@ -236,7 +237,7 @@ async function instantiate(module) {
       const blockFrames = Math.max(1, Math.floor(BLOCK_SAMPLES / channels));
       for (let from = 0; from < frames; from += blockFrames) {
         const count = Math.min(blockFrames, frames - from);
-        const at = scratchFor(count * channels);
+        const at = scratchFor(count * channels, 'samples');
         views();
         const begin = from * channels;
         const end = begin + count * channels;
