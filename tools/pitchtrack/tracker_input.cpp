@@ -5,6 +5,10 @@
 #include <limits>
 #include <numeric>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
+
 #if defined(__GNUC__)
 #define ALWAYS_INLINE __attribute__((always_inline))
 #else
@@ -100,25 +104,32 @@ struct Run {
     double end;          // no output at or past this input instant
 };
 
+// Where the taps of output n begin in the buffered input, and the row that
+// weighs them; false when the buffered input does not reach its last tap, or
+// the instant lies at or past the end.
+ALWAYS_INLINE inline bool locate(const Run &r, long long n, const float *&row, const float *&s) {
+    // Computed from the count each time, so no rounding accumulates.
+    const double instant = static_cast<double>(n) * r.step;
+    // The instant is never negative, so truncation is the floor.
+    const auto whole = static_cast<long long>(instant);
+    const long long first = whole - r.half + 1;
+    if (instant >= r.end || first + r.taps > r.available)
+        return false;
+    const auto p =
+        static_cast<std::size_t>((instant - static_cast<double>(whole)) * r.phases + 0.5);
+    row = r.table + p * static_cast<std::size_t>(r.taps);
+    s = r.input + (first - r.base);
+    return true;
+}
+
 // Writes output n and those after it that the buffered input completes to
 // out[0 ..]; returns the number of the first output not written.
-ALWAYS_INLINE inline long long convolve(const Run &r, long long n, double *out) {
-    for (;; ++n, ++out) {
-        // Computed from the count each time, so no rounding accumulates.
-        const double instant = static_cast<double>(n) * r.step;
-        // The instant is never negative, so truncation is the floor.
-        const auto whole = static_cast<long long>(instant);
-        const long long first = whole - r.half + 1;
-        if (instant >= r.end || first + r.taps > r.available)
-            return n;
-        const auto p =
-            static_cast<std::size_t>((instant - static_cast<double>(whole)) * r.phases + 0.5);
-        const float *row = r.table + p * static_cast<std::size_t>(r.taps);
-        const float *s = r.input + (first - r.base);
+long long convolve(const Run &r, long long n, double *out) {
+    for (const float *row, *s; locate(r, n, row, s); ++n, ++out) {
         // kLanes running sums, one per lane: independent of each other, so
-        // the compiler keeps them side by side in vector registers. The order
-        // of the additions is fixed, so every instruction set gives the same
-        // bits.
+        // the compiler keeps them side by side in vector registers. The
+        // order of the additions is fixed, and the same below with AVX: every
+        // processor gives the same bits.
         float sums[kLanes] = {};
         for (int k = 0; k < r.taps; k += kLanes)
             for (int j = 0; j < kLanes; ++j)
@@ -127,12 +138,27 @@ ALWAYS_INLINE inline long long convolve(const Run &r, long long n, double *out) 
             sums[j] += sums[j + kLanes / 2];
         *out = static_cast<double>((sums[0] + sums[2]) + (sums[1] + sums[3]));
     }
+    return n;
 }
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-// The same with eight lanes in one register, on processors that have AVX.
+// The same with the eight lanes in one register, on processors that have
+// AVX, and folded there.
 __attribute__((target("avx"))) long long convolveAvx(const Run &r, long long n, double *out) {
-    return convolve(r, n, out);
+    static_assert(kLanes == 8, "one AVX register of floats");
+    for (const float *row, *s; locate(r, n, row, s); ++n, ++out) {
+        __m256 sums = _mm256_setzero_ps();
+        for (int k = 0; k < r.taps; k += kLanes)
+            sums = _mm256_add_ps(sums,
+                                 _mm256_mul_ps(_mm256_loadu_ps(row + k), _mm256_loadu_ps(s + k)));
+        // Lane j plus lane j + 4, then (0 + 2) + (1 + 3).
+        const __m128 half =
+            _mm_add_ps(_mm256_castps256_ps128(sums), _mm256_extractf128_ps(sums, 1));
+        const __m128 pairs = _mm_add_ps(half, _mm_movehl_ps(half, half));
+        const __m128 total = _mm_add_ss(pairs, _mm_shuffle_ps(pairs, pairs, 1));
+        *out = static_cast<double>(_mm_cvtss_f32(total));
+    }
+    return n;
 }
 
 long long convolveFastest(const Run &r, long long n, double *out) {
