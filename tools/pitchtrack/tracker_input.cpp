@@ -22,32 +22,37 @@ namespace {
 // around its instant: a sinc low-pass filter shaped by a Kaiser window,
 // looked up in a table precomputed for the rate.
 //
-// Cut-off: 0.9 of the lower of the two Nyquist frequencies (19.8 kHz when
+// Cut-off: 0.92 of the lower of the two Nyquist frequencies (20.3 kHz when
 // 48000 Hz comes down to 44100 Hz). The tracker follows fundamentals far
 // below that, but it marks the extrema of the whole waveform, so the pass
 // band keeps every harmonic that shapes it, and the transition band lies
 // where voices have little energy left.
 //
 // Taps: the sinc is cut after kZeroCrossings of its zero crossings on each
-// side, 36 input samples at 44100 Hz and 40 at 48000 Hz, with a Kaiser
-// window of kKaiserBeta, whose side lobes lie about 80 dB down. On the
-// datasheet's singer this tracks the very pitches of libsamplerate's best
-// converter; with 12 or 13 crossings single windows already move by 2 to 4
-// cents (bench/pitchtrack measures it).
+// side, 38 input samples at 48000 Hz (rounded up to 40, whole lanes), with a
+// Kaiser window of kKaiserBeta, whose side lobes lie about 90 dB down.
+//
+// These three were chosen by measurement (bench/pitchtrack): on the
+// datasheet's singer the tracker then gives the very pitches of
+// libsamplerate's best converter in every window, and over C2 to C7 in
+// semitones all but one window of 6005, which moves by 5 cents (libsoxr's
+// best and libsamplerate's medium converter move one by 4.8 and 2.6). The
+// tracker magnifies small differences in such knife-edge windows: a cut-off
+// of 0.9 with a window of 8 moved one by 106 cents.
 //
 // Phases: the instant of an output sample falls between two input samples.
 // An integer rate puts every instant on one of 44100 / gcd(rate, 44100)
 // fractions of a sample (147 for 48000 Hz), and the table has a row for each:
 // the conversion is then exact. Other rates take the nearest of kPhases
 // rows; the timing error of 1/8192 of a sample at most lies over 90 dB
-// below a 1 kHz tone. With 512 rows instead, single windows moved by 2 cents.
+// below a 1 kHz tone (512 rows moved single windows by 2 cents).
 //
 // Precision: the table and the buffered input are single precision, as in
 // the usual converters. Rounding stays about 140 dB down, and a vector
 // register holds twice the taps.
-constexpr double kCutoff = 0.9;
+constexpr double kCutoff = 0.92;
 constexpr int kZeroCrossings = 16;
-constexpr double kKaiserBeta = 8.0;
+constexpr double kKaiserBeta = 9.0;
 constexpr int kPhases = 4096;
 
 // Conversions further than this from 44100 Hz are refused: the table would
@@ -69,7 +74,7 @@ double besselI0(double x) {
 double sinc(double x) {
     if (x == 0.0)
         return 1.0;
-    const double a = M_PI * x;
+    const double a = 3.14159265358979323846 * x;
     return std::sin(a) / a;
 }
 
