@@ -5,6 +5,10 @@
 #include <limits>
 #include <numeric>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
+
 #if defined(__GNUC__)
 #define ALWAYS_INLINE __attribute__((always_inline))
 #else
@@ -18,32 +22,37 @@ namespace {
 // around its instant: a sinc low-pass filter shaped by a Kaiser window,
 // looked up in a table precomputed for the rate.
 //
-// Cut-off: 0.9 of the lower of the two Nyquist frequencies (19.8 kHz when
+// Cut-off: 0.92 of the lower of the two Nyquist frequencies (20.3 kHz when
 // 48000 Hz comes down to 44100 Hz). The tracker follows fundamentals far
 // below that, but it marks the extrema of the whole waveform, so the pass
 // band keeps every harmonic that shapes it, and the transition band lies
 // where voices have little energy left.
 //
 // Taps: the sinc is cut after kZeroCrossings of its zero crossings on each
-// side, 36 input samples at 44100 Hz and 40 at 48000 Hz, with a Kaiser
-// window of kKaiserBeta, whose side lobes lie about 80 dB down. On the
-// datasheet's singer this tracks the very pitches of libsamplerate's best
-// converter; with 12 or 13 crossings single windows already move by 2 to 4
-// cents (bench/pitchtrack measures it).
+// side, 38 input samples at 48000 Hz (rounded up to 40, whole lanes), with a
+// Kaiser window of kKaiserBeta, whose side lobes lie about 90 dB down.
+//
+// These three were chosen by measurement (bench/pitchtrack): on the
+// datasheet's singer the tracker then gives the very pitches of
+// libsamplerate's best converter in every window, and over C2 to C7 in
+// semitones all but one window of 6005, which moves by 5 cents (libsoxr's
+// best and libsamplerate's medium converter move one by 4.8 and 2.6). The
+// tracker magnifies small differences in such knife-edge windows: a cut-off
+// of 0.9 with a window of 8 moved one by 106 cents.
 //
 // Phases: the instant of an output sample falls between two input samples.
 // An integer rate puts every instant on one of 44100 / gcd(rate, 44100)
 // fractions of a sample (147 for 48000 Hz), and the table has a row for each:
 // the conversion is then exact. Other rates take the nearest of kPhases
 // rows; the timing error of 1/8192 of a sample at most lies over 90 dB
-// below a 1 kHz tone. With 512 rows instead, single windows moved by 2 cents.
+// below a 1 kHz tone (512 rows moved single windows by 2 cents).
 //
 // Precision: the table and the buffered input are single precision, as in
 // the usual converters. Rounding stays about 140 dB down, and a vector
 // register holds twice the taps.
-constexpr double kCutoff = 0.9;
+constexpr double kCutoff = 0.92;
 constexpr int kZeroCrossings = 16;
-constexpr double kKaiserBeta = 8.0;
+constexpr double kKaiserBeta = 9.0;
 constexpr int kPhases = 4096;
 
 // Conversions further than this from 44100 Hz are refused: the table would
@@ -65,7 +74,7 @@ double besselI0(double x) {
 double sinc(double x) {
     if (x == 0.0)
         return 1.0;
-    const double a = M_PI * x;
+    const double a = 3.14159265358979323846 * x;
     return std::sin(a) / a;
 }
 
@@ -100,25 +109,32 @@ struct Run {
     double end;          // no output at or past this input instant
 };
 
+// Where the taps of output n begin in the buffered input, and the row that
+// weighs them; false when the buffered input does not reach its last tap, or
+// the instant lies at or past the end.
+ALWAYS_INLINE inline bool locate(const Run &r, long long n, const float *&row, const float *&s) {
+    // Computed from the count each time, so no rounding accumulates.
+    const double instant = static_cast<double>(n) * r.step;
+    // The instant is never negative, so truncation is the floor.
+    const auto whole = static_cast<long long>(instant);
+    const long long first = whole - r.half + 1;
+    if (instant >= r.end || first + r.taps > r.available)
+        return false;
+    const auto p =
+        static_cast<std::size_t>((instant - static_cast<double>(whole)) * r.phases + 0.5);
+    row = r.table + p * static_cast<std::size_t>(r.taps);
+    s = r.input + (first - r.base);
+    return true;
+}
+
 // Writes output n and those after it that the buffered input completes to
 // out[0 ..]; returns the number of the first output not written.
-ALWAYS_INLINE inline long long convolve(const Run &r, long long n, double *out) {
-    for (;; ++n, ++out) {
-        // Computed from the count each time, so no rounding accumulates.
-        const double instant = static_cast<double>(n) * r.step;
-        // The instant is never negative, so truncation is the floor.
-        const auto whole = static_cast<long long>(instant);
-        const long long first = whole - r.half + 1;
-        if (instant >= r.end || first + r.taps > r.available)
-            return n;
-        const auto p =
-            static_cast<std::size_t>((instant - static_cast<double>(whole)) * r.phases + 0.5);
-        const float *row = r.table + p * static_cast<std::size_t>(r.taps);
-        const float *s = r.input + (first - r.base);
+long long convolve(const Run &r, long long n, double *out) {
+    for (const float *row, *s; locate(r, n, row, s); ++n, ++out) {
         // kLanes running sums, one per lane: independent of each other, so
-        // the compiler keeps them side by side in vector registers. The order
-        // of the additions is fixed, so every instruction set gives the same
-        // bits.
+        // the compiler keeps them side by side in vector registers. The
+        // order of the additions is fixed, and the same below with AVX: every
+        // processor gives the same bits.
         float sums[kLanes] = {};
         for (int k = 0; k < r.taps; k += kLanes)
             for (int j = 0; j < kLanes; ++j)
@@ -127,12 +143,27 @@ ALWAYS_INLINE inline long long convolve(const Run &r, long long n, double *out) 
             sums[j] += sums[j + kLanes / 2];
         *out = static_cast<double>((sums[0] + sums[2]) + (sums[1] + sums[3]));
     }
+    return n;
 }
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-// The same with eight lanes in one register, on processors that have AVX.
+// The same with the eight lanes in one register, on processors that have
+// AVX, and folded there.
 __attribute__((target("avx"))) long long convolveAvx(const Run &r, long long n, double *out) {
-    return convolve(r, n, out);
+    static_assert(kLanes == 8, "one AVX register of floats");
+    for (const float *row, *s; locate(r, n, row, s); ++n, ++out) {
+        __m256 sums = _mm256_setzero_ps();
+        for (int k = 0; k < r.taps; k += kLanes)
+            sums = _mm256_add_ps(sums,
+                                 _mm256_mul_ps(_mm256_loadu_ps(row + k), _mm256_loadu_ps(s + k)));
+        // Lane j plus lane j + 4, then (0 + 2) + (1 + 3).
+        const __m128 half =
+            _mm_add_ps(_mm256_castps256_ps128(sums), _mm256_extractf128_ps(sums, 1));
+        const __m128 pairs = _mm_add_ps(half, _mm_movehl_ps(half, half));
+        const __m128 total = _mm_add_ss(pairs, _mm_shuffle_ps(pairs, pairs, 1));
+        *out = static_cast<double>(_mm_cvtss_f32(total));
+    }
+    return n;
 }
 
 long long convolveFastest(const Run &r, long long n, double *out) {
