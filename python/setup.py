@@ -1,7 +1,7 @@
 """Builds the wavepitch extension from the C library's own sources.
 
-The module compiles the pitch tracker's sources and pitchtrack's mono mix and
-resampling together with its thin binding layer, so that it gives exactly
+The module compiles the pitch tracker's sources and pitchtrack's mono mix,
+resampling and window walk together with its thin binding layer, so that it gives exactly
 what the C library and pitchtrack give. In the repository those sources lie
 beside this folder; an sdist made here carries a copy of them in csrc/, so
 that it also builds after pip has unpacked it somewhere else.
@@ -11,7 +11,6 @@ import glob
 import os
 import re
 import shutil
-import subprocess
 
 import pybind11
 from setuptools import Extension, setup
@@ -32,19 +31,6 @@ def find_c_root():
         "wavepitch: cannot find the C library's sources (pitch/ and tools/pitchtrack/) "
         "beside %s or in its csrc/ folder. Install from the repository's python/ folder, "
         "or from an sdist made there." % HERE)
-
-
-def samplerate_flags():
-    """Compiler and linker flags of libsamplerate, from pkg-config when it is there."""
-    try:
-        out = subprocess.run(["pkg-config", "--cflags", "--libs", "samplerate"],
-                             check=True, capture_output=True, text=True).stdout.split()
-    except (OSError, subprocess.CalledProcessError):
-        out = ["-lsamplerate"]
-    include = [f[2:] for f in out if f.startswith("-I")]
-    libs = [f[2:] for f in out if f.startswith("-l")]
-    libdirs = [f[2:] for f in out if f.startswith("-L")]
-    return include, libs, libdirs
 
 
 def version():
@@ -87,7 +73,6 @@ def extension():
     headers = sorted(glob.glob(os.path.join(root, "pitch", "src", "*.h")) +
                      glob.glob(os.path.join(root, "pitch", "include", "*.h")) +
                      [os.path.join(root, "tools", "pitchtrack", "tracker_input.h")])
-    include, libs, libdirs = samplerate_flags()
     return Extension(
         "wavepitch",
         sources=[os.path.join(HERE, "src", "module.cpp")] + pitch_sources +
@@ -95,9 +80,7 @@ def extension():
         depends=headers,
         include_dirs=[os.path.join(root, "pitch", "include"),
                       os.path.join(root, "tools", "pitchtrack"),
-                      pybind11.get_include()] + include,
-        libraries=libs,
-        library_dirs=libdirs,
+                      pybind11.get_include()],
         define_macros=[("WAVEPITCH_VERSION", '"%s"' % version())],
         extra_compile_args=["-std=c++17", "-fvisibility=hidden"],
         language="c++",

@@ -140,7 +140,7 @@ pitchtrack_help() {
 check "pitchtrack --help" pitchtrack_help
 
 # Half a second of a 220 Hz tone as 16-bit mono WAV at 22050 Hz: pitchtrack
-# must read it through libsndfile and resample it with libsamplerate.
+# must read it through libsndfile and resample it.
 perl -e '
   my ($rate, $n) = (22050, 11025);
   print "RIFF", pack("V", 36 + 2 * $n), "WAVEfmt ", pack("VvvVVvv", 16, 1, 1, $rate, 2 * $rate, 2, 16),

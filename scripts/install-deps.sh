@@ -7,12 +7,13 @@
 #   scripts/install-deps.sh --test    also the test, benchmark and harness tools
 #   scripts/install-deps.sh --figures also what regenerates the published figures
 #   scripts/install-deps.sh --package also what builds and checks the Debian packages
+#   scripts/install-deps.sh --web     what builds the JavaScript package (in --test too)
 set -euo pipefail
 
 runtime=(
   build-essential cmake pkg-config
   librtaudio-dev libpulse-dev libasound2-dev libasound2-plugins freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  libsndfile1-dev libsamplerate0-dev libstb-dev
+  libsndfile1-dev libstb-dev
   pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
 )
 testing=(
@@ -26,10 +27,25 @@ testing=(
   # The peers the figures' datasheet measures; the quick run in the test
   # command runs them too.
   sptk praat
+  # pitchtrack's benchmarks: the resamplers it was measured against, and
+  # aubiopitch beside the whole program.
+  libsamplerate0-dev libsoxr-dev aubio-tools
+  # The JavaScript package's tests (below).
+  node-typescript chromium
 )
 figures=(
-  fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
+  fluidsynth fluid-soundfont-gm gnuplot-nox
 )
+# The JavaScript package: Debian's emscripten, and Node with npm. node and
+# npm come from Debian only where the commands are missing: a machine with its
+# own Node keeps it (Debian's npm conflicts with other builds of Node). Its
+# tests type-check the declarations with Debian's TypeScript and run the
+# package in Debian's Chromium.
+web=(
+  emscripten
+)
+if ! command -v node >/dev/null; then web+=(nodejs); fi
+if ! command -v npm >/dev/null; then web+=(npm); fi
 packaging=(
   dpkg-dev lintian desktop-file-utils appstream groff-base man-db debootstrap
 )
@@ -37,9 +53,10 @@ packaging=(
 want=("${runtime[@]}")
 for arg in "$@"; do
   case "$arg" in
-    --test) want+=("${testing[@]}" "${packaging[@]}") ;;
-    --figures) want+=("${testing[@]}" "${packaging[@]}" "${figures[@]}") ;;
+    --test) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}") ;;
+    --figures) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}" "${figures[@]}") ;;
     --package) want+=("${packaging[@]}") ;;
+    --web) want+=("${web[@]}") ;;
     *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
   esac
 done

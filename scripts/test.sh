@@ -84,7 +84,7 @@ fi
 step "normal build (dev)"
 configure dev
 cmake --build --preset dev -j "$jobs"
-require_labels build/release e2e pipewire figures install packaging python live display tsan
+require_labels build/release e2e pipewire figures install packaging python live display tsan web
 step "tests (dev)"
 run_tests all -j "$jobs"
 

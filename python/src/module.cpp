@@ -33,15 +33,34 @@ using Samples = py::array_t<double, py::array::c_style>;
 constexpr long long kMinWindow = 4;
 constexpr long long kMaxWindow = 1 << 20;
 
+// Whether samples is a buffer of single bytes that is not a numpy array
+// (a memoryview or array.array of bytes): numpy would read each byte as one
+// sample, where the bytes mostly hold the samples of another type.
+bool isByteBuffer(const py::object &samples) {
+    if (py::isinstance<py::array>(samples) || !PyObject_CheckBuffer(samples.ptr()))
+        return false;
+    Py_buffer view;
+    if (PyObject_GetBuffer(samples.ptr(), &view, PyBUF_FORMAT | PyBUF_STRIDES) != 0) {
+        PyErr_Clear();
+        return false;
+    }
+    const bool bytes = view.itemsize == 1;
+    PyBuffer_Release(&view);
+    return bytes;
+}
+
 // Samples as a C-contiguous float64 array: the caller's own array when it
 // already is one (no copy), else a converted copy. Anything whose values are
 // not real numbers (text, objects, complex values) is a TypeError.
 Samples asSamples(const py::object &samples) {
     if (Samples::check_(samples))
         return py::reinterpret_borrow<Samples>(samples);
-    if (PyUnicode_Check(samples.ptr()) || PyBytes_Check(samples.ptr()))
-        throw py::type_error(std::string("samples must be numbers, not ") +
-                             Py_TYPE(samples.ptr())->tp_name);
+    const std::string type = Py_TYPE(samples.ptr())->tp_name;
+    if (PyUnicode_Check(samples.ptr()))
+        throw py::type_error("samples must be numbers, not " + type);
+    if (PyBytes_Check(samples.ptr()) || PyByteArray_Check(samples.ptr()) || isByteBuffer(samples))
+        throw py::type_error("samples must be numbers, not raw bytes (" + type +
+                             "); numpy.frombuffer(data, dtype) reads them as samples");
     // Kept for the life of the process: a static py::object would be released
     // after the interpreter has gone.
     static const py::handle asarray =
@@ -120,27 +139,6 @@ class Tracker {
     std::atomic<bool> busy_{false};
 };
 
-struct Track {
-    std::vector<double> times, pitches;
-};
-
-// Runs on released samples: no Python object is touched here.
-Track trackMono(const double *mono, long long total, int window, long long hop) {
-    Track t;
-    if (total < window)
-        return t;
-    const std::size_t windows = static_cast<std::size_t>((total - window) / hop + 1);
-    t.times.reserve(windows);
-    t.pitches.reserve(windows);
-    _dywapitchtracker record;
-    dywapitch_inittracking(&record);
-    for (long long start = 0; start + window <= total; start += hop) {
-        t.times.push_back(static_cast<double>(start) / pitchtrack::kTrackerRate);
-        t.pitches.push_back(dywapitch_computepitch(&record, mono, static_cast<int>(start), window));
-    }
-    return t;
-}
-
 py::array_t<double> toArray(const std::vector<double> &values) {
     py::array_t<double> out(static_cast<py::ssize_t>(values.size()));
     std::copy(values.begin(), values.end(), out.mutable_data());
@@ -163,35 +161,29 @@ py::tuple track(const py::object &samples, double sampleRate, long long window, 
     if (channels < 1 || channels > INT_MAX)
         throw py::value_error("samples must have at least one channel, not " +
                               std::to_string(channels));
-    const double *data = array.data();
-    const bool keepRate = sampleRate == pitchtrack::kTrackerRate;
-    Track result;
-    std::string error;
-    {
-        py::gil_scoped_release unlocked;
-        std::vector<double> mixed, resampled;
-        const double *mono = data;
-        if (array.ndim() == 2) {
-            mixed.resize(frames);
-            pitchtrack::mixToMono(data, frames, static_cast<int>(channels), mixed.data());
-            mono = mixed.data();
-        }
-        std::size_t total = frames;
-        if (!keepRate) {
-            if (pitchtrack::resampleTo44100(mono, frames, sampleRate, resampled, error)) {
-                mono = resampled.data();
-                total = resampled.size();
-            }
-        }
-        if (error.empty() && total > static_cast<std::size_t>(INT_MAX))
-            error = std::to_string(total) + " samples at 44100 Hz, too long to index";
-        if (error.empty())
-            result = trackMono(mono, static_cast<long long>(total), static_cast<int>(window), hop);
-    }
+    const std::string error = pitchtrack::TrackerStream::check(
+        sampleRate, static_cast<int>(channels), static_cast<int>(window), hop);
     if (!error.empty())
         throw py::value_error("samples at sample_rate " +
                               py::repr(py::float_(sampleRate)).cast<std::string>() + ": " + error);
-    return py::make_tuple(toArray(result.times), toArray(result.pitches));
+    const double *data = array.data();
+    std::vector<double> times, pitches;
+    {
+        // Runs on released samples: no Python object is touched here.
+        py::gil_scoped_release unlocked;
+        pitchtrack::TrackerStream stream(sampleRate, static_cast<int>(channels),
+                                         static_cast<int>(window), hop);
+        std::vector<pitchtrack::WindowPitch> windows;
+        stream.push(data, frames, windows);
+        stream.finish(windows);
+        times.reserve(windows.size());
+        pitches.reserve(windows.size());
+        for (const pitchtrack::WindowPitch &w : windows) {
+            times.push_back(w.time);
+            pitches.push_back(w.frequency);
+        }
+    }
+    return py::make_tuple(toArray(times), toArray(pitches));
 }
 
 // For the benchmark: the seconds that `repeats` calls of the C function take
@@ -277,8 +269,8 @@ const char kTrackDoc[] = R"(The pitch of consecutive windows of a recording: (ti
 
 samples:     1-D (mono) or 2-D (frames x channels) samples; channels are
   averaged to one.
-sample_rate: the samples' rate in Hz; other rates than 44100 are resampled to
-  44100 Hz with the best sinc converter.
+sample_rate: the samples' rate in Hz; other rates than 44100 are converted to
+  44100 Hz with pitchtrack's windowed-sinc resampler.
 window:      samples per window at 44100 Hz, a power of two from 4 to 1048576.
 hop:         samples at 44100 Hz from the start of one window to the next, at
   least 1.

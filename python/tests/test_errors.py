@@ -13,8 +13,11 @@ WINDOW = np.zeros(1024)
     "0.1 0.2 0.3", b"\x00\x01", ["a", "b"], [0.1, "b"], None, object(), {"a": 1},
     np.array([1 + 2j, 3j]), np.array([None, 1.0], dtype=object),
     np.array(["1", "2"]),
+    # Raw bytes, which would otherwise be read as one sample each: the bytes
+    # of float64 samples in a bytearray or a memoryview.
+    bytearray(np.zeros(1024).tobytes()), memoryview(np.zeros(1024).tobytes()),
 ], ids=["str", "bytes", "list-of-str", "mixed-list", "None", "object", "dict",
-        "complex", "object-array", "str-array"])
+        "complex", "object-array", "str-array", "bytearray", "memoryview"])
 def test_non_numeric_samples_are_a_type_error(samples):
     with pytest.raises(TypeError, match="samples"):
         wavepitch.Tracker().compute(samples)
@@ -73,6 +76,14 @@ def test_window_limits_are_accepted():
 def test_hop_must_be_at_least_1(hop):
     with pytest.raises(ValueError, match="hop must be at least 1"):
         wavepitch.track(np.zeros(4096), hop=hop)
+
+
+def test_hop_limits_are_accepted():
+    # A hop past the end leaves the first window alone.
+    times, _ = wavepitch.track(np.zeros(4096), hop=2**63 - 1)
+    assert times.tolist() == [0.0]
+    times, _ = wavepitch.track(np.zeros(4096), window=4096, hop=2**62)
+    assert times.tolist() == [0.0]
 
 
 @pytest.mark.parametrize("rate", [0, -44100, 0.0, float("nan"), float("inf"), -float("inf")])

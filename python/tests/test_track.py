@@ -68,11 +68,12 @@ def test_track_of_a_mono_file_at_the_tracker_rate(tmp_path, pitchtrack):
     assert as_lines(*wavepitch.track(samples)) == want
 
 
-def test_track_is_a_tracker_over_consecutive_windows(clib):
+@pytest.mark.parametrize("hop", [256, 1])
+def test_track_is_a_tracker_over_consecutive_windows(clib, hop):
     x = np.ascontiguousarray(sung_stereo(44100, 1.0)[:, 0])
-    times, pitches = wavepitch.track(x, window=1024, hop=256)
+    times, pitches = wavepitch.track(x, window=1024, hop=hop)
     record = clib.new_record()
-    starts = range(0, len(x) - 1024 + 1, 256)
+    starts = range(0, len(x) - 1024 + 1, hop)
     assert len(pitches) == len(starts)
     for start, t, p in zip(starts, times, pitches):
         assert t == start / 44100.0

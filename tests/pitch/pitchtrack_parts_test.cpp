@@ -1,13 +1,17 @@
 // pitchtrack's parts on their own: note names, the live monitor's windows and
-// warnings, and the ring that carries samples out of the audio callback.
+// warnings, the ring that carries samples out of the audio callback, and the
+// streaming core that files and the Python module go through.
 #include "live_windows.h"
 #include "notes.h"
 #include "sample_ring.h"
 #include "signals.h"
+#include "tracker_input.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -189,6 +193,83 @@ TEST(PitchtrackRing, OneProducerOneConsumer) {
     producer.join();
     EXPECT_TRUE(inOrder);
     EXPECT_EQ(expected, kTotal);
+}
+
+// The windows of interleaved frames pushed in blocks of the given sizes, in
+// turn, and then finished.
+std::vector<WindowPitch> streamed(const std::vector<double> &frames, double rate, int channels,
+                                  int window, long long hop, std::vector<std::size_t> blocks) {
+    TrackerStream stream(rate, channels, window, hop);
+    std::vector<WindowPitch> out;
+    const std::size_t total = frames.size() / static_cast<std::size_t>(channels);
+    for (std::size_t at = 0, b = 0; at < total; ++b) {
+        const std::size_t n = std::min(blocks[b % blocks.size()], total - at);
+        stream.push(frames.data() + at * static_cast<std::size_t>(channels), n, out);
+        at += n;
+    }
+    stream.finish(out);
+    return out;
+}
+
+bool sameBits(const std::vector<WindowPitch> &a, const std::vector<WindowPitch> &b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+}
+
+TEST(PitchtrackStream, BlocksOfAnySizeGiveTheSameWindows) {
+    // A stereo glide at 48000 Hz: the same windows to the bit, whatever the
+    // blocks, for hops shorter and longer than the window.
+    std::vector<double> frames;
+    for (int i = 0; i < 30000; ++i) {
+        const double v = 0.5 * std::sin(0.03 * i + 1e-6 * i * i);
+        frames.insert(frames.end(), {v, 0.25 * v});
+    }
+    for (const double rate : {48000.0, 44100.0}) {
+        for (const auto &[window, hop] : {std::pair{1024, 256LL}, {512, 3000LL}}) {
+            const auto whole = streamed(frames, rate, 2, window, hop, {30000});
+            ASSERT_GT(whole.size(), 5u);
+            EXPECT_TRUE(sameBits(whole, streamed(frames, rate, 2, window, hop, {1, 7, 300})));
+            EXPECT_TRUE(sameBits(whole, streamed(frames, rate, 2, window, hop, {4096, 999})));
+            EXPECT_EQ(whole[1].time, static_cast<double>(hop) / 44100.0);
+        }
+    }
+    // A hop past any end leaves one window, however long the input.
+    const auto one = streamed(frames, 44100.0, 2, 512, LLONG_MAX, {1000});
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].time, 0.0);
+}
+
+TEST(PitchtrackStream, ResamplingKeepsTheWave) {
+    // A sine and its octave at each rate come out as the same wave sampled at
+    // 44100 Hz, from the first sample to the last, within 1e-3 (-60 dB) away
+    // from the two edges, where the filter sees silence beyond the signal.
+    for (const double rate : {48000.0, 22050.0, 96000.0, 8000.0, 44100.5}) {
+        const double hz = std::min(1000.0, rate / 8);
+        std::vector<double> in(static_cast<std::size_t>(rate)); // one second
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            const double t = static_cast<double>(i) / rate;
+            in[i] = 0.4 * std::sin(2 * M_PI * hz * t) + 0.2 * std::sin(4 * M_PI * hz * t);
+        }
+        Resampler resampler(rate);
+        std::vector<double> out;
+        for (std::size_t at = 0; at < in.size(); at += 777)
+            resampler.push(in.data() + at, std::min<std::size_t>(777, in.size() - at), out);
+        resampler.finish(out);
+        EXPECT_EQ(out.size(), static_cast<std::size_t>(std::ceil(in.size() * 44100.0 / rate)));
+        double worst = 0.0;
+        for (std::size_t n = 2000; n + 2000 < out.size(); ++n) {
+            const double t = static_cast<double>(n) / 44100.0;
+            const double want =
+                0.4 * std::sin(2 * M_PI * hz * t) + 0.2 * std::sin(4 * M_PI * hz * t);
+            worst = std::max(worst, std::fabs(out[n] - want));
+        }
+        EXPECT_LT(worst, 1e-3) << rate;
+    }
+    // Rates past 256 times 44100 Hz either way are refused, as are bad settings.
+    EXPECT_EQ(TrackerStream::check(48000, 2, 512, 1), "");
+    EXPECT_NE(TrackerStream::check(100, 1, 512, 512).find("cannot resample"), std::string::npos);
+    EXPECT_NE(TrackerStream::check(44100, 1, 500, 512), "");
+    EXPECT_NE(TrackerStream::check(44100, 0, 512, 512), "");
 }
 
 } // namespace

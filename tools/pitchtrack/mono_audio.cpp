@@ -2,33 +2,28 @@
 
 #include <sndfile.h>
 
-#include <memory>
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
 
 namespace pitchtrack {
-namespace {
 
-struct SndfileCloser {
-    void operator()(SNDFILE *f) const { sf_close(f); }
+struct AudioFile::Handle {
+    SNDFILE *file = nullptr;
+    ~Handle() {
+        if (file)
+            sf_close(file);
+    }
 };
-using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
 
-} // namespace
+AudioFile::AudioFile() = default;
+AudioFile::~AudioFile() = default;
 
-std::vector<double> mixToMono(const std::vector<double> &interleaved, int channels) {
-    std::vector<double> mono(interleaved.size() / static_cast<std::size_t>(channels));
-    mixToMono(interleaved.data(), mono.size(), channels, mono.data());
-    return mono;
-}
-
-bool resampleTo44100(const std::vector<double> &in, int rate, std::vector<double> &out,
-                     std::string &error) {
-    return resampleTo44100(in.data(), in.size(), rate, out, error);
-}
-
-bool loadMono(const std::string &path, MonoAudio &audio, std::string &error) {
+bool AudioFile::open(const std::string &path, std::string &error) {
     SF_INFO info{};
-    SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file) {
+    auto handle = std::make_unique<Handle>();
+    handle->file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!handle->file) {
         error = path + ": cannot read: " + sf_strerror(nullptr);
         return false;
     }
@@ -36,23 +31,79 @@ bool loadMono(const std::string &path, MonoAudio &audio, std::string &error) {
         error = path + ": holds no audio";
         return false;
     }
-    std::vector<double> interleaved(static_cast<std::size_t>(info.frames) *
-                                    static_cast<std::size_t>(info.channels));
-    const sf_count_t got = sf_readf_double(file.get(), interleaved.data(), info.frames);
-    if (got <= 0) {
-        error = path + ": cannot read its samples: " + sf_strerror(file.get());
+    file_ = std::move(handle);
+    path_ = path;
+    rate_ = info.samplerate;
+    channels_ = info.channels;
+    frames_ = info.frames;
+    read_ = 0;
+    return true;
+}
+
+bool AudioFile::read(std::vector<double> &block, std::size_t frames) {
+    block.resize(frames * static_cast<std::size_t>(channels_));
+    const sf_count_t got =
+        sf_readf_double(file_->file, block.data(), static_cast<sf_count_t>(frames));
+    const std::size_t count = got > 0 ? static_cast<std::size_t>(got) : 0;
+    block.resize(count * static_cast<std::size_t>(channels_));
+    read_ += static_cast<long long>(count);
+    return count > 0;
+}
+
+std::string AudioFile::endedEarly() const {
+    long long promised = frames_;
+    // For WAV, AIFF and their kin the library counts the frames that are
+    // there, not the header's; its log keeps the size the data chunk claimed
+    // beside the size it has ("data : 176400 (should be 49956)").
+    char log[8192] = "";
+    sf_command(file_->file, SFC_GET_LOG_INFO, log, sizeof log);
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        long long claimed = 0, held = 0;
+        if ((std::sscanf(line.c_str(), "data : %lld (should be %lld)", &claimed, &held) == 2 ||
+             std::sscanf(line.c_str(), "SSND : %lld (should be %lld)", &claimed, &held) == 2) &&
+            claimed > held && held > 0 && claimed != 0xffffffffLL) {
+            // 0xffffffff is what programs writing to a pipe put there: it
+            // promises nothing.
+            promised = std::max(promised, static_cast<long long>(static_cast<double>(read_) *
+                                                                 static_cast<double>(claimed) /
+                                                                 static_cast<double>(held)));
+        }
+    }
+    if (read_ >= promised)
+        return "";
+    return path_ + ": ends early: holds " + std::to_string(read_) + " of the " +
+           std::to_string(promised) + " frames its header promises";
+}
+
+bool loadMono(const std::string &path, MonoAudio &audio, std::string &error) {
+    AudioFile file;
+    if (!file.open(path, error))
+        return false;
+    audio.fileRate = file.rate();
+    audio.fileChannels = file.channels();
+    error = TrackerStream::check(file.rate(), file.channels(), 4, 1);
+    if (!error.empty()) {
+        error = path + ": " + error;
         return false;
     }
-    interleaved.resize(static_cast<std::size_t>(got) * static_cast<std::size_t>(info.channels));
-    audio.fileRate = info.samplerate;
-    audio.fileChannels = info.channels;
-    std::vector<double> mono = mixToMono(interleaved, info.channels);
-    if (info.samplerate == kTrackerRate) {
-        audio.samples = std::move(mono);
-        return true;
+    audio.samples.clear();
+    Resampler resampler(file.rate());
+    const bool convert = file.rate() != kTrackerRate;
+    std::vector<double> block, mono;
+    while (file.read(block, 1 << 16)) {
+        const std::size_t frames = block.size() / static_cast<std::size_t>(file.channels());
+        mono.resize(frames);
+        mixToMono(block.data(), frames, file.channels(), mono.data());
+        if (convert)
+            resampler.push(mono.data(), frames, audio.samples);
+        else
+            audio.samples.insert(audio.samples.end(), mono.begin(), mono.end());
     }
-    if (!resampleTo44100(mono, info.samplerate, audio.samples, error)) {
-        error = path + ": " + error;
+    if (convert)
+        resampler.finish(audio.samples);
+    if (audio.samples.empty()) {
+        error = path + ": cannot read its samples: " + sf_strerror(nullptr);
         return false;
     }
     return true;
