@@ -8,6 +8,10 @@
 
 #include "game/state.h"
 
+#ifdef __EMSCRIPTEN__
+#include <util/XRandom.h>
+#endif
+
 namespace {
 
 // The judgement band of a sung average: its y_adj, or no band at all within
@@ -35,6 +39,14 @@ Band judge(double sung, double goal) {
     return {false, 0.0};
 }
 
+#ifdef __EMSCRIPTEN__
+// Other C libraries (the browser's) have no reentrant random(); the same
+// generator, written out, takes its place.
+XRandom &landing() {
+    static XRandom generator;
+    return generator;
+}
+#else
 // The same state size as the C library gives rand(), hence the same sequence
 // for the same seed.
 struct LandingGenerator {
@@ -47,9 +59,19 @@ LandingGenerator &landing() {
     static LandingGenerator generator;
     return generator;
 }
+#endif
 
 } // namespace
 
+#ifdef __EMSCRIPTEN__
+void srandLanding(unsigned seed) {
+    landing().seed(seed);
+}
+
+int randLanding() {
+    return landing().next();
+}
+#else
 void srandLanding(unsigned seed) {
     srandom_r(seed, &landing().data);
 }
@@ -59,6 +81,7 @@ int randLanding() {
     random_r(&landing().data, &value);
     return value;
 }
+#endif
 
 double computePitchAverage() {
     // Only the first 512 frames of a block have entries; a grant of 0 frames
