@@ -4,7 +4,8 @@
 # not touched at all when nothing is missing.
 #
 #   scripts/install-deps.sh           build and run the game
-#   scripts/install-deps.sh --test    also the test, benchmark and harness tools
+#   scripts/install-deps.sh --test    also the test, benchmark and harness tools,
+#                                     and the browser tests' npm packages
 #   scripts/install-deps.sh --figures also what regenerates the published figures
 #   scripts/install-deps.sh --package also what builds and checks the Debian packages
 set -euo pipefail
@@ -26,6 +27,9 @@ testing=(
   # The peers the figures' datasheet measures; the quick run in the test
   # command runs them too.
   sptk praat
+  # The browser edition: emscripten builds it, headless Chromium plays it in
+  # the tests (nodejs and npm below, when node and npm are missing).
+  emscripten chromium
 )
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
@@ -35,14 +39,34 @@ packaging=(
 )
 
 want=("${runtime[@]}")
+browser_tests=false
 for arg in "$@"; do
   case "$arg" in
-    --test) want+=("${testing[@]}" "${packaging[@]}") ;;
-    --figures) want+=("${testing[@]}" "${packaging[@]}" "${figures[@]}") ;;
+    --test) want+=("${testing[@]}" "${packaging[@]}"); browser_tests=true ;;
+    --figures) want+=("${testing[@]}" "${packaging[@]}" "${figures[@]}"); browser_tests=true ;;
     --package) want+=("${packaging[@]}") ;;
     *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
   esac
 done
+# Debian's Node and npm only where there are none: a Node from elsewhere
+# brings its own npm, which Debian's npm package would conflict with.
+if $browser_tests; then
+  command -v node >/dev/null || want+=(nodejs)
+  command -v npm >/dev/null || want+=(npm)
+fi
+
+# The browser tests' npm packages (puppeteer-core), exactly as locked, when
+# they are missing or older than the lock file.
+npm_packages() {
+  $browser_tests || return 0
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
+  if [ ! -f "$dir/node_modules/.package-lock.json" ] ||
+    [ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]; then
+    echo "install-deps: npm ci in tests/web"
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+}
 
 missing=()
 for pkg in "${want[@]}"; do
@@ -52,6 +76,7 @@ for pkg in "${want[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  npm_packages
   exit 0
 fi
 
@@ -67,3 +92,4 @@ echo "install-deps: installing ${missing[*]}"
 echo "jackd2 jackd/tweak_rt_limits boolean false" | "${as_root[@]}" debconf-set-selections
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+npm_packages
