@@ -27,9 +27,10 @@ testing=(
   # The peers the figures' datasheet measures; the quick run in the test
   # command runs them too.
   sptk praat
-  # The browser edition: emscripten builds it, headless Chromium plays it in
-  # the tests (nodejs and npm below, when node and npm are missing).
-  emscripten chromium
+  # The browser edition: emscripten builds it, with the X11 fixed font the
+  # desktop's text uses; headless Chromium plays it in the tests (nodejs and
+  # npm below, when node and npm are missing).
+  emscripten xfonts-base chromium
 )
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools

@@ -5,7 +5,8 @@
 #   scripts/web.sh site [DIR]    builds the static site into DIR
 #                                (default build/web/site): index.html, its
 #                                script and style, the game (arrowsong.js and
-#                                .wasm), the audio worklet and its audio.wasm
+#                                .wasm), the audio worklet and its audio.wasm,
+#                                the text's font (font.js)
 #   scripts/web.sh serve [PORT]  builds the site and serves it on
 #                                http://127.0.0.1:PORT/ (default 8023) until
 #                                Ctrl-C
@@ -29,8 +30,9 @@ need() { # command, package
 }
 
 build_site() { # output folder
-  local out=$1 work
+  local out=$1 work font=/usr/share/fonts/X11/misc/9x15-ISO8859-1.pcf.gz
   need emcc emscripten
+  need node nodejs
   mkdir -p "$out"
   work=$(mktemp -d "${TMPDIR:-/tmp}/arrowsong-web.XXXXXX")
   # shellcheck disable=SC2064 # the folder is known now
@@ -74,7 +76,11 @@ build_site() { # output folder
     -sTOTAL_STACK=65536 -sINITIAL_MEMORY=1048576 -sALLOW_MEMORY_GROWTH=0 \
     -sEXPORTED_FUNCTIONS=_arrowsong_audio_input,_arrowsong_audio_output,_arrowsong_audio_pitches,_arrowsong_audio_init,_arrowsong_audio_controls,_arrowsong_audio_block
 
-  cp "$work/arrowsong.js" "$work/arrowsong.wasm" "$work/audio.wasm" "$out/"
+  # The desktop's GLUT bitmap font is X11's 9x15 fixed font.
+  [ -f "$font" ] || { echo "web: $font not found (apt-get install xfonts-base)" >&2; exit 1; }
+  node "$root/web/font.mjs" "$font" >"$work/font.js"
+
+  cp "$work/arrowsong.js" "$work/arrowsong.wasm" "$work/audio.wasm" "$work/font.js" "$out/"
   cp "$root/web/game/index.html" "$root/web/game/page.js" "$root/web/game/worklet.js" \
     "$root/web/game/style.css" "$out/"
   echo "web: site in $out"

@@ -116,25 +116,55 @@
     drawText(g.UTF8ToString(g._web_text()));
   }
 
-  // The 9 by 15 bitmap font's lines: each character in a 9-pixel cell, the
-  // baseline at the raster position, in the colour the raster position was
-  // lit with.
+  // The 9 by 15 bitmap font's lines, in the colour each raster position was
+  // lit with. With font.js (the desktop's font, from web/font.mjs) every
+  // glyph is set pixel by pixel, its baseline at the raster position as GL
+  // places a bitmap (the cell's lower left at the floor of the position, 3
+  // rows of descent below it); without it, the browser's monospace font
+  // stands in.
   function drawText(runs) {
     if (runs === shownText) return;
     shownText = runs;
     state.text = runs;
-    text2d.clearRect(0, 0, textCanvas.width, textCanvas.height);
-    text2d.font = '15px "DejaVu Sans Mono", "Liberation Mono", monospace';
-    text2d.textBaseline = 'alphabetic';
+    const width = textCanvas.width;
+    const height = textCanvas.height;
+    text2d.clearRect(0, 0, width, height);
+    const font = window.arrowsongFont;
+    const image = font ? text2d.createImageData(width, height) : null;
     for (const run of runs.split('\n')) {
       if (!run) continue;
       const [x, y, r, g, b, ...rest] = run.split('\t');
       const line = rest.join('\t');
-      text2d.fillStyle = `rgb(${Math.round(r * 255)}, ${Math.round(g * 255)}, ${Math.round(b * 255)})`;
-      for (let i = 0; i < line.length; i++) {
-        text2d.fillText(line[i], Math.round(Number(x)) + 9 * i, Math.round(Number(y)));
+      const rgb = [r, g, b].map((c) => Math.round(Number(c) * 255));
+      const left = Math.floor(Number(x));
+      const baseline = height - Math.floor(height - Number(y));
+      if (!font) {
+        text2d.font = '15px monospace';
+        text2d.fillStyle = `rgb(${rgb.join(', ')})`;
+        for (let i = 0; i < line.length; i++) text2d.fillText(line[i], left + 9 * i, baseline);
+        continue;
+      }
+      let pen = left;
+      for (const ch of line) {
+        const glyph = font[ch.charCodeAt(0)];
+        if (!glyph) { pen += 9; continue; }
+        glyph.rows.forEach((bits, row) => {
+          const py = baseline - glyph.ascent + row;
+          if (py < 0 || py >= height) return;
+          for (let col = 0; col < bits.length; col++) {
+            const px = pen + glyph.left + col;
+            if (bits[col] !== '#' || px < 0 || px >= width) continue;
+            const at = (py * width + px) * 4;
+            image.data[at] = rgb[0];
+            image.data[at + 1] = rgb[1];
+            image.data[at + 2] = rgb[2];
+            image.data[at + 3] = 255;
+          }
+        });
+        pen += glyph.advance;
       }
     }
+    if (image) text2d.putImageData(image, 0, 0);
   }
 
   // --- the window -----------------------------------------------------------
