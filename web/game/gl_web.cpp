@@ -659,6 +659,9 @@ void glutBitmapCharacter(void *, int character) {
 // The frame is finished: it becomes the one the page shows.
 void glutSwapBuffers() {
     State &s = gl();
+    // The triangles join the same vertices from frame to frame as long as
+    // the same shapes are drawn; the page uploads them only when they change.
+    const bool sameIndices = s.indices == s.shownIndices;
     s.shownVertices.swap(s.vertices);
     s.shownIndices.swap(s.indices);
     s.shownText.clear();
@@ -680,6 +683,7 @@ void glutSwapBuffers() {
     f.vertexCount = static_cast<std::uint32_t>(s.shownVertices.size() / 8);
     f.indices = s.shownIndices.data();
     f.indexCount = static_cast<std::uint32_t>(s.shownIndices.size());
+    f.indicesChanged = !sameIndices;
     f.text = s.shownText.c_str();
     std::copy(s.viewport, s.viewport + 4, f.viewport);
     std::copy(s.clearColour, s.clearColour + 4, f.clearColour);

@@ -18,6 +18,7 @@ struct Frame {
     std::uint32_t vertexCount = 0;
     const std::uint32_t *indices = nullptr; // triangles
     std::uint32_t indexCount = 0;
+    bool indicesChanged = true; // other indices than the frame before
     const char *text = nullptr; // one line per run: "x\ty\tr\tg\tb\ttext", window pixels, y down
     int viewport[4] = {0, 0, 0, 0};
     float clearColour[4] = {0, 0, 0, 0};

@@ -76,6 +76,9 @@ EMSCRIPTEN_KEEPALIVE const unsigned *web_indices() {
 EMSCRIPTEN_KEEPALIVE unsigned web_index_count() {
     return lastFrame().indexCount;
 }
+EMSCRIPTEN_KEEPALIVE int web_indices_changed() {
+    return lastFrame().indicesChanged ? 1 : 0;
+}
 EMSCRIPTEN_KEEPALIVE const char *web_text() {
     return lastFrame().text;
 }

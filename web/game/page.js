@@ -49,6 +49,7 @@
   let program = null;
   let vertexBuffer = null;
   let indexBuffer = null;
+  let indexType = null; // of the indices in indexBuffer, null before the first
   let shownText = null;
 
   function compile(type, source) {
@@ -109,9 +110,15 @@
     if (indexCount > 0) {
       gl.bufferData(gl.ARRAY_BUFFER, g.HEAPF32.subarray(vertices, vertices + vertexCount * 8),
         gl.STREAM_DRAW);
-      gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, g.HEAPU32.subarray(indices, indices + indexCount),
-        gl.STREAM_DRAW);
-      gl.drawElements(gl.TRIANGLES, indexCount, gl.UNSIGNED_INT, 0);
+      // The same triangles as last frame stay where they are; a scene of
+      // fewer than 65536 vertices sends its indices in 16 bits.
+      if (g._web_indices_changed() || indexType === null) {
+        const all = g.HEAPU32.subarray(indices, indices + indexCount);
+        indexType = vertexCount <= 65536 ? gl.UNSIGNED_SHORT : gl.UNSIGNED_INT;
+        gl.bufferData(gl.ELEMENT_ARRAY_BUFFER,
+          indexType === gl.UNSIGNED_SHORT ? Uint16Array.from(all) : all, gl.STATIC_DRAW);
+      }
+      gl.drawElements(gl.TRIANGLES, indexCount, indexType, 0);
     }
     drawText(g.UTF8ToString(g._web_text()));
   }
