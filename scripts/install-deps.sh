@@ -61,10 +61,10 @@ fi
 npm_packages() {
   $browser_tests || return 0
   local dir
-  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/webgame"
   if [ ! -f "$dir/node_modules/.package-lock.json" ] ||
     [ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]; then
-    echo "install-deps: npm ci in tests/web"
+    echo "install-deps: npm ci in tests/webgame"
     (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
   fi
 }

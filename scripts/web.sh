@@ -11,9 +11,9 @@
 #                                http://127.0.0.1:PORT/ (default 8023) until
 #                                Ctrl-C
 #   scripts/web.sh deps          installs the browser tests' npm packages
-#                                (puppeteer-core, from tests/web's lock file)
-#   scripts/web.sh bench         the audio block's cost per block in Node and
-#                                the frame rate in headless Chromium
+#                                (puppeteer-core, from tests/webgame's lock file)
+#   scripts/web.sh site-bench    the audio worklet's cost per block in Node and
+#                                the page's frame rate in headless Chromium
 #
 # The site is plain files: any static web host serves it as it is. Browsers
 # open the microphone only on https:// pages and on this machine's own
@@ -89,7 +89,7 @@ build_site() { # output folder
 npm_deps() {
   need node nodejs
   need npm npm
-  (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error)
+  (cd "$root/tests/webgame" && npm ci --no-audit --no-fund --loglevel=error)
 }
 
 case "${1:-}" in
@@ -105,15 +105,15 @@ case "${1:-}" in
   deps)
     npm_deps
     ;;
-  bench)
+  site-bench)
     need node nodejs
     build_site "$root/build/web/site"
-    [ -d "$root/tests/web/node_modules/puppeteer-core" ] || npm_deps
+    [ -d "$root/tests/webgame/node_modules/puppeteer-core" ] || npm_deps
     node "$root/bench/web/audio_block.mjs" "$root/build/web/site/audio.wasm"
     node "$root/bench/web/frame_rate.mjs" "$root/build/web/site"
     ;;
   *)
-    echo "usage: scripts/web.sh site [DIR] | serve [PORT] | deps | bench" >&2
+    echo "usage: scripts/web.sh site [DIR] | serve [PORT] | deps | site-bench" >&2
     exit 2
     ;;
 esac

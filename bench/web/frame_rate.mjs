@@ -2,7 +2,7 @@
 // as in the tests), over 5 s after the first frames, and the time a frame
 // takes in the game and in drawing:
 //   node bench/web/frame_rate.mjs SITE_DIR
-import * as b from '../../tests/web/browser.mjs';
+import * as b from '../../tests/webgame/browser.mjs';
 
 const [site] = process.argv.slice(2);
 if (!site) {

@@ -6,7 +6,8 @@
 // message, the board goes on drawing and the game still answers keys. Once
 // the permission is granted, the next key starts the audio and a round sung
 // in tune (the fake microphone plays the first goal) is judged within two
-// steps. Then, in a browser with no microphone at all, the message says so.
+// steps. Then, in a browser with no microphone at all, and in one without
+// AudioWorklet, the message says so.
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
 
@@ -80,6 +81,18 @@ try {
   console.log(`message: ${now.message}`);
   b.expect('a missing microphone is explained', /No microphone could be opened/.test(now.message));
   b.expect('the release was still judged', now.lines.some((l) => l.startsWith('Your frequency average: ')));
+
+  // A browser without AudioWorklet: the page says so and the game plays on.
+  const old = await browser.newPage();
+  await old.evaluateOnNewDocument(() => { delete window.AudioWorkletNode; });
+  await old.goto(url, { waitUntil: 'load' });
+  await old.waitForFunction(() => window.arrowsong && window.arrowsong.frames > 2, { timeout: 20000 });
+  await b.key(old, ' ');
+  await b.waitAudio(old, 'failed');
+  const then = await b.state(old);
+  console.log(`message: ${then.message}`);
+  b.expect('a browser without AudioWorklet is told so', /no AudioWorklet/.test(then.message));
+  b.expect('the key was still played', then.lines.includes('MIDI: 43'));
 } finally {
   await browser.close();
   server.close();
