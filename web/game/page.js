@@ -184,6 +184,8 @@
       canvas.width = width;
       canvas.height = height;
     }
+    // The page scales the window to its width, keeping its shape.
+    windowBox.style.aspectRatio = `${width} / ${height}`;
     shownText = null;
     call(() => game._web_reshape(width, height));
   }
@@ -396,9 +398,13 @@
     if (state.audio === 'off' || state.audio === 'failed') startAudio();
   }
 
+  // Full screen must be asked for inside the key's own event.
   function key(code) {
     whenFree(() => {
-      call(() => game._web_key(code));
+      call(() => {
+        game._web_key(code);
+        takeWish();
+      });
       syncAudio();
     });
   }
