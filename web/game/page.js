@@ -469,6 +469,16 @@
   });
   windowBox.addEventListener('contextmenu', (event) => event.preventDefault());
 
+  // Keys for screens without a keyboard: space and /. They take no focus,
+  // so the keyboard's space never presses them as well.
+  for (const [id, code] of [['space', 32], ['reset', 47]]) {
+    document.getElementById(id).addEventListener('pointerdown', (event) => {
+      event.preventDefault();
+      gesture();
+      key(code);
+    });
+  }
+
   // A finger on the board is the left button.
   let touches = 0;
   windowBox.addEventListener('touchstart', (event) => {
