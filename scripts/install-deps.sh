@@ -8,6 +8,7 @@
 #                                     and the browser tests' npm packages
 #   scripts/install-deps.sh --figures also what regenerates the published figures
 #   scripts/install-deps.sh --package also what builds and checks the Debian packages
+#   scripts/install-deps.sh --web     also what builds and serves the browser edition
 set -euo pipefail
 
 runtime=(
@@ -27,10 +28,14 @@ testing=(
   # The peers the figures' datasheet measures; the quick run in the test
   # command runs them too.
   sptk praat
-  # The browser edition: emscripten builds it, with the X11 fixed font the
-  # desktop's text uses; headless Chromium plays it in the tests (nodejs and
-  # npm below, when node and npm are missing).
-  emscripten xfonts-base chromium
+  # Headless Chromium plays the browser edition in the tests.
+  chromium
+)
+# The browser edition: emscripten builds it, with the X11 fixed font the
+# desktop's text uses, and Node serves it (nodejs and npm below, from Debian
+# only when the node and npm commands are missing).
+web=(
+  emscripten xfonts-base
 )
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox aubio-tools
@@ -41,17 +46,19 @@ packaging=(
 
 want=("${runtime[@]}")
 browser_tests=false
+node_wanted=false
 for arg in "$@"; do
   case "$arg" in
-    --test) want+=("${testing[@]}" "${packaging[@]}"); browser_tests=true ;;
-    --figures) want+=("${testing[@]}" "${packaging[@]}" "${figures[@]}"); browser_tests=true ;;
+    --test) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}"); browser_tests=true ;;
+    --figures) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}" "${figures[@]}"); browser_tests=true ;;
     --package) want+=("${packaging[@]}") ;;
+    --web) want+=("${web[@]}"); node_wanted=true ;;
     *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
   esac
 done
 # Debian's Node and npm only where there are none: a Node from elsewhere
 # brings its own npm, which Debian's npm package would conflict with.
-if $browser_tests; then
+if $browser_tests || $node_wanted; then
   command -v node >/dev/null || want+=(nodejs)
   command -v npm >/dev/null || want+=(npm)
 fi

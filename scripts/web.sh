@@ -2,7 +2,8 @@
 # Arrowsong in the browser, built with Debian's emscripten from the game's own
 # sources.
 #
-#   scripts/web.sh site [DIR]    builds the static site into DIR
+#   scripts/web.sh site [DIR]    installs what is missing (install-deps.sh
+#                                --web) and builds the static site into DIR
 #                                (default build/web/site): index.html, its
 #                                script and style, the game (arrowsong.js and
 #                                .wasm), the audio worklet and its audio.wasm,
@@ -31,6 +32,9 @@ need() { # command, package
 
 build_site() { # output folder
   local out=$1 work font=/usr/share/fonts/X11/misc/9x15-ISO8859-1.pcf.gz
+  # What is missing is installed first, unless the build calls (it has
+  # checked for the tools itself).
+  [ "${WEB_NO_INSTALL:-0}" = 1 ] || "$root/scripts/install-deps.sh" --web
   need emcc emscripten
   need node nodejs
   mkdir -p "$out"
