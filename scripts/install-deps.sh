@@ -4,10 +4,12 @@
 # not touched at all when nothing is missing.
 #
 #   scripts/install-deps.sh           build and run the game
-#   scripts/install-deps.sh --test    also the test, benchmark and harness tools
+#   scripts/install-deps.sh --test    also the test, benchmark and harness tools,
+#                                     and the browser tests' npm packages
 #   scripts/install-deps.sh --figures also what regenerates the published figures
 #   scripts/install-deps.sh --package also what builds and checks the Debian packages
-#   scripts/install-deps.sh --web     what builds the JavaScript package (in --test too)
+#   scripts/install-deps.sh --web     also what builds the JavaScript package and
+#                                     builds and serves the browser edition
 set -euo pipefail
 
 runtime=(
@@ -30,36 +32,56 @@ testing=(
   # pitchtrack's benchmarks: the resamplers it was measured against, and
   # aubiopitch beside the whole program.
   libsamplerate0-dev libsoxr-dev aubio-tools
-  # The JavaScript package's tests (below).
+  # The JavaScript package's declarations are type-checked with Debian's
+  # TypeScript; headless Chromium runs the package and plays the browser
+  # edition in the tests.
   node-typescript chromium
+)
+# The JavaScript package and the browser edition: emscripten builds them, the
+# browser edition with the X11 fixed font the desktop's text uses, and Node
+# runs and serves them (nodejs and npm below, from Debian
+# only when the node and npm commands are missing).
+web=(
+  emscripten xfonts-base
 )
 figures=(
   fluidsynth fluid-soundfont-gm gnuplot-nox
 )
-# The JavaScript package: Debian's emscripten, and Node with npm. node and
-# npm come from Debian only where the commands are missing: a machine with its
-# own Node keeps it (Debian's npm conflicts with other builds of Node). Its
-# tests type-check the declarations with Debian's TypeScript and run the
-# package in Debian's Chromium.
-web=(
-  emscripten
-)
-if ! command -v node >/dev/null; then web+=(nodejs); fi
-if ! command -v npm >/dev/null; then web+=(npm); fi
 packaging=(
   dpkg-dev lintian desktop-file-utils appstream groff-base man-db debootstrap
 )
 
 want=("${runtime[@]}")
+browser_tests=false
+node_wanted=false
 for arg in "$@"; do
   case "$arg" in
-    --test) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}") ;;
-    --figures) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}" "${figures[@]}") ;;
+    --test) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}"); browser_tests=true ;;
+    --figures) want+=("${testing[@]}" "${packaging[@]}" "${web[@]}" "${figures[@]}"); browser_tests=true ;;
     --package) want+=("${packaging[@]}") ;;
-    --web) want+=("${web[@]}") ;;
+    --web) want+=("${web[@]}"); node_wanted=true ;;
     *) echo "install-deps: unknown option: $arg" >&2; exit 2 ;;
   esac
 done
+# Debian's Node and npm only where there are none: a Node from elsewhere
+# brings its own npm, which Debian's npm package would conflict with.
+if $browser_tests || $node_wanted; then
+  command -v node >/dev/null || want+=(nodejs)
+  command -v npm >/dev/null || want+=(npm)
+fi
+
+# The browser tests' npm packages (puppeteer-core), exactly as locked, when
+# they are missing or older than the lock file.
+npm_packages() {
+  $browser_tests || return 0
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/webgame"
+  if [ ! -f "$dir/node_modules/.package-lock.json" ] ||
+    [ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]; then
+    echo "install-deps: npm ci in tests/webgame"
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+}
 
 missing=()
 for pkg in "${want[@]}"; do
@@ -69,6 +91,7 @@ for pkg in "${want[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  npm_packages
   exit 0
 fi
 
@@ -84,3 +107,4 @@ echo "install-deps: installing ${missing[*]}"
 echo "jackd2 jackd/tweak_rt_limits boolean false" | "${as_root[@]}" debconf-set-selections
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+npm_packages

@@ -3,7 +3,7 @@
 #   0. the format of every C and C++ file, and shellcheck over every script;
 #   1. the dev preset: warnings as errors, every test (unit, install,
 #      packaging, Python, end-to-end under Xvfb with PulseAudio and PipeWire,
-#      the quick figures run);
+#      the browser edition in headless Chromium, the quick figures run);
 #   2. the asan preset: the same under AddressSanitizer and
 #      UndefinedBehaviorSanitizer;
 #   3. the tsan preset: the cross-thread tests under ThreadSanitizer;

@@ -8,6 +8,10 @@
 
 #include "game/state.h"
 
+#ifdef __EMSCRIPTEN__
+#include <util/XRandom.h>
+#endif
+
 namespace {
 
 // The judgement band of a sung average: its y_adj, or no band at all within
@@ -36,6 +40,14 @@ Band judge(double sung, double goal) {
     return {false, 0.0};
 }
 
+#ifdef __EMSCRIPTEN__
+// Other C libraries (the browser's) have no reentrant random(); the same
+// generator, written out, takes its place.
+XRandom &landing() {
+    static XRandom generator;
+    return generator;
+}
+#else
 // The same state size as the C library gives rand(), hence the same sequence
 // for the same seed.
 struct LandingGenerator {
@@ -48,9 +60,19 @@ LandingGenerator &landing() {
     static LandingGenerator generator;
     return generator;
 }
+#endif
 
 } // namespace
 
+#ifdef __EMSCRIPTEN__
+void srandLanding(unsigned seed) {
+    landing().seed(seed);
+}
+
+int randLanding() {
+    return landing().next();
+}
+#else
 void srandLanding(unsigned seed) {
     srandom_r(seed, &landing().data);
 }
@@ -60,6 +82,7 @@ int randLanding() {
     random_r(&landing().data, &value);
     return value;
 }
+#endif
 
 double computePitchAverage() {
     // Only the first 512 frames of a block have entries; a grant of 0 frames

@@ -1,4 +1,5 @@
 #include "util/XFun.h"
+#include "util/XRandom.h"
 
 #include <gtest/gtest.h>
 
@@ -126,4 +127,22 @@ TEST(Clamp, OrdersBoundsAndPassesNaN) {
     EXPECT_EQ(XFun::clampf(-1.f, 0.f, 10.f), 0.f);
     EXPECT_EQ(XFun::clampf(11.f, 10.f, 0.f), 10.f);
     EXPECT_TRUE(std::isnan(XFun::clampf(std::nanf(""), 0.f, 10.f)));
+}
+
+// The generator written out for other C libraries gives the C library's own
+// random() sequence: unseeded (seed 1), and after srandom with small, large
+// and zero seeds. The game's goal notes follow from it.
+TEST(XRandomTest, FollowsTheCLibrarysRandom) {
+    for (unsigned seed : {1u, 0u, 2u, 12345u, 2147483647u, 2147483648u, 4294967295u}) {
+        XRandom mine(seed);
+        srandom(seed);
+        for (int i = 0; i < 2000; ++i)
+            ASSERT_EQ(mine.next(), random()) << "seed " << seed << ", value " << i;
+    }
+    // The documented first values of an unseeded generator.
+    XRandom fresh;
+    EXPECT_EQ(fresh.next(), 1804289383);
+    EXPECT_EQ(fresh.next(), 846930886);
+    fresh.seed(1);
+    EXPECT_EQ(fresh.next(), 1804289383);
 }

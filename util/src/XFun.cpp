@@ -6,7 +6,32 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "util/XRandom.h"
+
 namespace {
+
+// The process-wide random(). The goal notes follow from its sequence, so a
+// build against another C library than GNU's (the browser's) draws from the
+// same generator, written out, instead of its own.
+#ifdef __EMSCRIPTEN__
+XRandom &processGenerator() {
+    static XRandom generator;
+    return generator;
+}
+long processRandom() {
+    return processGenerator().next();
+}
+void processSeed(unsigned int seed) {
+    processGenerator().seed(seed);
+}
+#else
+long processRandom() {
+    return ::random();
+}
+void processSeed(unsigned int seed) {
+    ::srandom(seed);
+}
+#endif
 
 // random() yields 0 to 2^31 - 1 inclusive.
 constexpr double kRandomMax = 2147483647.0;
@@ -49,7 +74,7 @@ long XFun::rand2i(long a, long b) {
     if (span == 0)
         return a;
     // The dividend is never negative, so the remainder lies in [0, |span|).
-    return wrappingAdd(a, ::random() % span);
+    return wrappingAdd(a, processRandom() % span);
 }
 
 double XFun::rand2f(double a, double b) {
@@ -58,13 +83,13 @@ double XFun::rand2f(double a, double b) {
         a = b;
         b = t;
     }
-    const double r = static_cast<double>(::random());
+    const double r = static_cast<double>(processRandom());
     return a + (b - a) * r / kRandomMax;
 }
 
 void XFun::srand() {
     const auto now = static_cast<std::uint64_t>(std::time(nullptr));
-    ::srandom(static_cast<unsigned int>(now & 0xffffffffu));
+    processSeed(static_cast<unsigned int>(now & 0xffffffffu));
 }
 
 double XFun::freq2midi(double freq) {
