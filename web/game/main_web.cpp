@@ -18,13 +18,10 @@
 using arrowsong::web::handlers;
 using arrowsong::web::lastFrame;
 
-// The desktop's stream edge, as the browser has it: the page reports the
+// The desktop's stream upkeep, as the browser has it: the page reports the
 // audio's trouble itself, and a worklet has no input that could fall behind
 // the clock.
-void reportAudioTrouble() {}
-bool catchUpAudioInput() {
-    return false;
-}
+void audioUpkeep() {}
 
 int main(int argc, char **argv) {
     glutInit(&argc, argv);
