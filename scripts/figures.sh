@@ -5,7 +5,7 @@
 # voices and instruments, whole rounds judged by the game itself, key-to-tone
 # and stream latency, the audio callback's cost, frame rate and start-up time. Writes docs/figures.md and docs/figures/*.png.
 #
-#   scripts/figures.sh                 the full run (a few minutes)
+#   scripts/figures.sh                 the full run (a quarter of an hour)
 #   scripts/figures.sh --quick         three notes of one sound, two of the
 #                                      singer, one short latency run, short
 #                                      benchmarks, SPTK's RAPT only; writes
@@ -19,9 +19,10 @@
 # FIGURES_PRAAT (default praat) name the peers; a name that is not there
 # leaves their rows out, as when they are not installed.
 #
-# The measurement programs write plain tables into <build>/figures-work;
-# figures-report computes the page from them (docs/figures.md.in) and the
-# tables the plots draw, and tools/figures/*.gp draw the plots.
+# The measurement programs (C++ where they time code or play the game,
+# tools/figures/material.py for the notes and the singer) write plain tables
+# into <build>/figures-work; tools/figures/report.py scores them (mir_eval),
+# fills in docs/figures.md.in and draws the plots (matplotlib).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -76,49 +77,48 @@ if [ "$do_build" = 1 ]; then
   cmake --build "$build" -j 2 >"$work/build.log" 2>&1 \
     || { tail -n 40 "$work/build.log"; die "build failed"; }
 fi
-tools=$build/tools/figures game=$build/app/Arrowsong
-for p in "$tools"/figures-{midi,accuracy,keytone,report,singer,trackers,score} "$game"; do
+tools=$build/tools/figures game=$build/app/Arrowsong py=/usr/bin/python3
+for p in "$tools"/figures-{rounds,keytone,trackers} "$game"; do
   [ -x "$p" ] || die "$p is not built"
 done
 
 # 1. Notes rendered by fluidsynth (no reverb or chorus: the files hold the
-# samples as recorded), tracked, and played as rounds.
-"$tools/figures-midi" --dir "$work/notes" --manifest "$work/manifest.tsv" \
-  --seconds "$note_seconds" --notes "$notes" "${sounds[@]}"
+# samples as recorded), mixed to mono (every tracker gets the same mix) and
+# played as rounds of the game.
+sheet=$work/sheet
+mkdir -p "$sheet/audio"
+"$py" tools/figures/material.py notes "$work/notes" "$note_seconds" "$notes" "${sounds[@]}"
 render_opts=(-q -ni -R 0 -C 0 -g 0.5 -r 44100)
-for midi in "$work"/notes/*.mid; do
-  fluidsynth "${render_opts[@]}" -F "${midi%.mid}.wav" "$sf2" "$midi" \
-    >>"$work/fluidsynth.log" 2>&1 || die "fluidsynth failed on $midi"
-done
-say "tracking every window and playing a round on each note"
-"$tools/figures-accuracy" --manifest "$work/manifest.tsv" --notes "$work/notes.tsv" \
-  --windows "$work/windows.tsv" >"$work/rounds.log" || die "figures-accuracy failed"
+while IFS=$'\t' read -r sound note stereo; do
+  fluidsynth "${render_opts[@]}" -F "$stereo" "$sf2" "${stereo%.wav}.mid" \
+    >>"$work/fluidsynth.log" 2>&1 || die "fluidsynth failed on ${stereo%.wav}.mid"
+  wav=$sheet/audio/$(basename "$stereo")
+  sox -D "$stereo" -c 1 "$wav"
+  printf '%s\t%s\t%s\t%s\n' "$sound" "$note" "$wav" "$note_seconds" >>"$work/manifest.tsv"
+done <"$work/notes/manifest.tsv"
+say "playing a round on each note"
+"$tools/figures-rounds" "$work/manifest.tsv" "$work/notes.tsv" >"$work/rounds.log" \
+  || die "figures-rounds failed"
 
 # 2. The datasheet: every tracker on the same files. The material is the
 # rendered notes above, the synthesised singer, a copy of each with noise at
 # 20 dB SNR and one in a room (sox), and silence, white noise and 50 Hz hum.
-# Files go in a table figures-score reads: path, material, kind and truth.
+# Files go in a table report.py reads: path, material, kind and truth.
 say "datasheet: material"
-sheet=$work/sheet
-mkdir -p "$sheet/audio"
-"$tools/figures-singer" --dir "$sheet/audio" --truth "$sheet/truth.tsv" \
-  --notes "$sheet/singer.tsv" --midi "$singer_notes"
+"$py" tools/figures/material.py singer "$sheet/audio" "$singer_notes"
 files=$sheet/files.tsv
 printf '#file\tmaterial\tkind\tsource\tgoal_hz\tfrom_s\tto_s\n' >"$files"
 # Rendered notes are voiced from 0.15 s (past the attack) to 60 ms before
-# the note-off, at the goal note's frequency. fluidsynth renders in stereo:
-# every tracker gets the same mono mix.
-while IFS=$'\t' read -r sound note stereo _; do
+# the note-off, at the goal note's frequency.
+while IFS=$'\t' read -r sound note wav _; do
   case "$sound" in "Choir Aahs"|"Voice Oohs") material="Sampled voices" ;; *) material="Sampled instruments" ;; esac
-  wav=$sheet/audio/$(basename "$stereo")
-  sox -D "$stereo" -c 1 "$wav"
   goal=$(awk -v n="$note" 'BEGIN { printf "%.6f", 440 * 2 ^ ((n - 57) / 12) }')
   printf '%s\t%s\tsampled\t-\t%s\t0.15\t%s\n' "$wav" "$material" "$goal" \
     "$(awk -v s="$note_seconds" 'BEGIN { print s - 0.06 }')" >>"$files"
-done < <(grep -v '^#' "$work/manifest.tsv")
+done <"$work/manifest.tsv"
 while IFS=$'\t' read -r name _; do
   printf '%s\tSinger\tsinger\t%s\t0\t0\t0\n' "$sheet/audio/$name.wav" "$name" >>"$files"
-done < <(grep -v '^#' "$sheet/singer.tsv")
+done < <(grep -v '^#' "$sheet/audio/singer.tsv")
 # The degraded copies. The noise is 20 dB under the RMS of the file's scored
 # span (white, the same sequence for every file: sox -R); the room is sox's
 # reverb at 50 % reverberance, 50 % damping, full room scale.
@@ -159,9 +159,9 @@ done
 # doing; the page says how much that was.
 cp /proc/loadavg "$sheet/loadavg.txt"
 say "datasheet: ours and aubio (in process)"
-"$tools/figures-trackers" --files "$files" --pitches "$sheet/library.tsv" \
-  --speed "$sheet/speed.tsv" --slowest "$sheet/slowest.tsv" --repeats "$repeats"
-pitch_tables=(--pitches "$sheet/library.tsv")
+grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
+"$tools/figures-trackers" "$sheet/list.txt" "$sheet/library.tsv" "$sheet/speed.tsv" \
+  "$sheet/slowest.tsv" "$repeats"
 # Tools that are missing leave their rows out; the page says which.
 : >"$sheet/missing.txt"
 sptk=${FIGURES_SPTK:-/usr/libexec/sptk/bin} praat=${FIGURES_PRAAT:-praat}
@@ -169,7 +169,6 @@ if [ -x "$sptk/pitch" ] && [ -x "$sptk/x2x" ]; then
   say "datasheet: SPTK ${sptk_methods[*]}"
   printf '#tracker\tfiles\tsamples\tnanoseconds\tstartup_ns\n' >"$sheet/sptk-speed.tsv"
   # SPTK reads raw floats at 16-bit scale.
-  grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
   while read -r wav; do
     sox "$wav" -t raw -e signed -b 16 - | "$sptk/x2x" +sf >"${wav%.wav}.f32"
   done <"$sheet/list.txt"
@@ -196,23 +195,18 @@ if [ -x "$sptk/pitch" ] && [ -x "$sptk/x2x" ]; then
     done <"$sheet/list.txt"
     printf 'sptk %s\t%s\t%s\t%s\t%s\n' "${method,,}" "$count" "$samples" "$total" "$startup" \
       >>"$sheet/sptk-speed.tsv"
-    pitch_tables+=(--pitches "$sptk_out")
   done
 else
   echo "SPTK (Debian's sptk: its pitch command)" >>"$sheet/missing.txt"
 fi
 if command -v "$praat" >/dev/null; then
   say "datasheet: Praat"
-  grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
   (unset DISPLAY; "$praat" --run "$root/tools/figures/pitch_ac.praat" "$sheet/list.txt" \
     "$sheet/praat.tsv" "$sheet/praat-times.tsv" "$(awk 'BEGIN { printf "%.9f", 512 / 44100 }')" 60 1200) \
     >"$sheet/praat.log" 2>&1 || { cat "$sheet/praat.log" >&2; die "praat failed"; }
-  pitch_tables+=(--pitches "$sheet/praat.tsv")
 else
   echo "Praat (Debian's praat)" >>"$sheet/missing.txt"
 fi
-"$tools/figures-score" --files "$files" --truth "$sheet/truth.tsv" "${pitch_tables[@]}" \
-  --sheet "$sheet/sheet.tsv" --bands "$sheet/bands.tsv" --false "$sheet/false.tsv"
 
 # 3. Latency: the real program on the harness's private X and audio servers;
 # figures-keytone times each tone from the space key to the null sink's
@@ -252,19 +246,11 @@ for bench in game/game_bench render/render_bench; do
     || die "$bin failed"
 done
 
-# 5. The page and the tables to plot, then the plots.
+# 5. The measures, the page and the plots.
 report_opts=()
 [ "$quick" = 0 ] || report_opts=(--quick)
-"$tools/figures-report" "${report_opts[@]}" --work "$work" --build "$build" \
-  --template docs/figures.md.in --page "$out/figures.md" --note-seconds "$note_seconds" \
+"$py" tools/figures/report.py "${report_opts[@]}" --work "$work" --build "$build" \
+  --template docs/figures.md.in --out "$out" --note-seconds "$note_seconds" \
   --latency-runs "$latency_runs" --tones-per-run "$tones_per_run" --bench-args "${bench_args[*]}" \
   --render-cmd "fluidsynth ${render_opts[*]} -F NOTE.wav $sf2 NOTE.mid"
-say "plotting"
-gnuplot -c tools/figures/accuracy.gp "$work/accuracy.tsv" "$out/figures/accuracy.png"
-gnuplot -c tools/figures/cents.gp "$work/hist.tsv" "$work/classes.tsv" "$out/figures/cents.png"
-gnuplot -c tools/figures/latency.gp "$work/latency.tsv" "$out/figures/latency.png"
-[ ! -s "$work/sheet/speed_accuracy.tsv" ] \
-  || gnuplot -c tools/figures/speed.gp "$work/sheet/speed_accuracy.tsv" "$out/figures/speed.png"
-[ ! -s "$work/callback.tsv" ] \
-  || gnuplot -c tools/figures/callback.gp "$work/callback.tsv" "$out/figures/callback.png"
 say "wrote $out/figures.md and its plots in $out/figures"
