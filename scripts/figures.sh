@@ -1,28 +1,24 @@
 #!/usr/bin/env bash
-# Regenerates every published figure and plot from scratch: the datasheet
-# (ours against aubio, SPTK and Praat on rendered notes, a synthesised singer,
-# noisy and reverberant copies, silence, noise and hum), accuracy on rendered
-# voices and instruments, whole rounds judged by the game itself, key-to-tone
-# and stream latency, the audio callback's cost, frame rate and start-up time. Writes docs/figures.md and docs/figures/*.png.
+# Regenerates every published figure and plot from scratch (docs/figures.md
+# and docs/figures/*.png): the datasheet, accuracy on rendered voices and
+# instruments, rounds judged by the game itself, key-to-tone and stream
+# latency, the audio callback's cost, frame rate and start-up time.
 #
-#   scripts/figures.sh                 the full run (a quarter of an hour)
-#   scripts/figures.sh --quick         three notes of one sound, two of the
-#                                      singer, one short latency run, short
-#                                      benchmarks, SPTK's RAPT only; writes
-#                                      to build/figures/quick, never to docs/
-# Options:
-#   --out DIR     where figures.md and figures/*.png go (default docs, or
-#                 <build>/quick with --quick)
-#   --build DIR   the CMake build folder (default build/figures)
-#   --no-build    use the programs already built in --build (the test does)
-# FIGURES_SPTK (SPTK's program folder, default /usr/libexec/sptk/bin) and
-# FIGURES_PRAAT (default praat) name the peers; a name that is not there
-# leaves their rows out, as when they are not installed.
+#   scripts/figures.sh            the full run (a quarter of an hour)
+#   scripts/figures.sh --quick    three notes of one sound, two of the singer,
+#                                 one short latency run, short benchmarks,
+#                                 SPTK's RAPT only; never writes to docs/
+# Options: --out DIR (default docs, or <build>/quick with --quick), --build
+# DIR (the CMake build folder, default build/figures), --no-build (use the
+# programs already built there, as the test does). FIGURES_SPTK (default
+# /usr/libexec/sptk/bin) and FIGURES_PRAAT (default praat) name the peers; a
+# name that is not there leaves their rows out.
 #
-# The measurement programs (C++ where they time code or play the game,
-# tools/figures/material.py for the notes and the singer) write plain tables
-# into <build>/figures-work; tools/figures/report.py scores them (mir_eval),
-# fills in docs/figures.md.in and draws the plots (matplotlib).
+# C++ programs play the game's rounds, time the in-process trackers and the
+# key-to-tone latency; tools/figures/material.py writes the notes and the
+# singer; all write plain tables into <build>/figures-work, which
+# tools/figures/report.py scores (mir_eval) and turns into the page (Jinja2)
+# and the plots (matplotlib).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -34,7 +30,7 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift ;;
     --build) build=$2; shift ;;
     --no-build) do_build=0 ;;
-    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "figures: unknown option: $1 (see --help)" >&2; exit 2 ;;
   esac
   shift
@@ -219,7 +215,7 @@ for ((r = 1; r <= latency_runs; r++)); do
     # shellcheck source=../tools/headless/harness.sh
     source "$root/tools/headless/harness.sh"
     e2e_begin "run$r"; e2e_start_x; e2e_start_audio; e2e_start_game
-    "$tools/figures-keytone" --source e2e_out.monitor --tones "$tones_per_run" \
+    "$tools/figures-keytone" e2e_out.monitor "$tones_per_run" \
       >"$work/latency/run$r.keytone" 2>"$work/latency/run$r.keytone.err" \
       || e2e_fail "figures-keytone: $(cat "$work/latency/run$r.keytone.err")"
     e2e_value out 'stream latency: ' >"$work/latency/run$r.stream"

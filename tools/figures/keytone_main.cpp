@@ -1,5 +1,7 @@
 // figures-keytone: key-to-tone latency of a running game.
 //
+//   figures-keytone SOURCE TONES
+//
 // Records a PulseAudio source (the null sink's monitor, where the game's
 // output lands) in 256-frame fragments, sends the space key to the window
 // named "Arrowsong", and times the first sample of the goal tone that appears
@@ -22,7 +24,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -184,46 +185,26 @@ int timeTones(Display *dpy, Window game, Recorder &rec, int tones) {
     return 0;
 }
 
-int usage(FILE *out, int status) {
-    std::fprintf(out, "usage: figures-keytone --source NAME [--tones N] [--window-name NAME]\n"
-                      "  DISPLAY and PULSE_SERVER name the X and audio servers. Prints\n"
-                      "  key_to_tone_ms <ms> for each of N tones (default 5).\n");
-    return status;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
-    std::string source, windowName = "Arrowsong";
-    int tones = 5;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help")
-            return usage(stdout, 0);
-        if (i + 1 >= argc)
-            return usage(stderr, 2);
-        if (arg == "--source")
-            source = argv[++i];
-        else if (arg == "--tones")
-            tones = std::atoi(argv[++i]);
-        else if (arg == "--window-name")
-            windowName = argv[++i];
-        else
-            return usage(stderr, 2);
+    const int tones = argc == 3 ? std::atoi(argv[2]) : 0;
+    if (tones < 1) {
+        std::fprintf(stderr, "usage: figures-keytone SOURCE TONES\n"
+                             "  DISPLAY and PULSE_SERVER name the X and audio servers. Prints\n"
+                             "  key_to_tone_ms <ms> for each tone.\n");
+        return 2;
     }
-    if (source.empty() || tones < 1)
-        return usage(stderr, 2);
-
     Display *dpy = XOpenDisplay(nullptr);
     if (!dpy) {
         std::fprintf(stderr, "figures-keytone: cannot open the X display\n");
         return 1;
     }
-    const Window game = awaitWindow(dpy, windowName.c_str());
-    Recorder rec(source.c_str());
+    const Window game = awaitWindow(dpy, "Arrowsong");
+    Recorder rec(argv[1]);
     int status = 1;
     if (!game)
-        std::fprintf(stderr, "figures-keytone: no window named %s\n", windowName.c_str());
+        std::fprintf(stderr, "figures-keytone: no window named Arrowsong\n");
     else if (rec.ok())
         status = timeTones(dpy, game, rec, tones);
     XCloseDisplay(dpy);

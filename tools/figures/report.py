@@ -312,10 +312,10 @@ def sheet_tables(v, trackers, materials, m, singer_bands):
                                           for t in trackers)]
     unvoiced = [x for x in materials if any(m.get((t, x), {}).get("vfa") is not None
                                             for t in trackers)]
-    for key, corner in MEASURES:
-        v[f"sheet_{key}"] = table(corner, voiced, lambda c: pct(c.get(key), 1))
-    v["sheet_octaves"] = table("Octave errors up / down, % of voiced frames", voiced,
-                               lambda c: f"{pct(c.get('up'), 1)} / {pct(c.get('down'), 1)}")
+    v["sheet_tables"] = "\n\n".join(
+        [table(corner, voiced, lambda c, key=key: pct(c.get(key), 1)) for key, corner in MEASURES]
+        + [table("Octave errors up / down, % of voiced frames", voiced,
+                 lambda c: f"{pct(c.get('up'), 1)} / {pct(c.get('down'), 1)}")])
     v["sheet_vfa"] = table("Voicing false alarm, % of unvoiced frames", unvoiced,
                            lambda c: pct(c.get("vfa"), 1))
     bands = list(dict.fromkeys(b for t in trackers for b in singer_bands[t]))
