@@ -74,7 +74,7 @@ if [ "$do_build" = 1 ]; then
     || { tail -n 40 "$work/build.log"; die "build failed"; }
 fi
 tools=$build/tools/figures game=$build/app/Arrowsong py=/usr/bin/python3
-for p in "$tools"/figures-{rounds,keytone,trackers} "$game"; do
+for p in "$tools"/figures-{measure,keytone} "$game"; do
   [ -x "$p" ] || die "$p is not built"
 done
 
@@ -93,8 +93,8 @@ while IFS=$'\t' read -r sound note stereo; do
   printf '%s\t%s\t%s\t%s\n' "$sound" "$note" "$wav" "$note_seconds" >>"$work/manifest.tsv"
 done <"$work/notes/manifest.tsv"
 say "playing a round on each note"
-"$tools/figures-rounds" "$work/manifest.tsv" "$work/notes.tsv" >"$work/rounds.log" \
-  || die "figures-rounds failed"
+"$tools/figures-measure" rounds "$work/manifest.tsv" "$work/notes.tsv" >"$work/rounds.log" \
+  || die "figures-measure rounds failed"
 
 # 2. The datasheet: every tracker on the same files. The material is the
 # rendered notes above, the synthesised singer, a copy of each with noise at
@@ -156,7 +156,7 @@ done
 cp /proc/loadavg "$sheet/loadavg.txt"
 say "datasheet: ours and aubio (in process)"
 grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
-"$tools/figures-trackers" "$sheet/list.txt" "$sheet/library.tsv" "$sheet/speed.tsv" \
+"$tools/figures-measure" trackers "$sheet/list.txt" "$sheet/library.tsv" "$sheet/speed.tsv" \
   "$sheet/slowest.tsv" "$repeats"
 # Tools that are missing leave their rows out; the page says which.
 : >"$sheet/missing.txt"
@@ -215,7 +215,7 @@ for ((r = 1; r <= latency_runs; r++)); do
     # shellcheck source=../tools/headless/harness.sh
     source "$root/tools/headless/harness.sh"
     e2e_begin "run$r"; e2e_start_x; e2e_start_audio; e2e_start_game
-    "$tools/figures-keytone" e2e_out.monitor "$tones_per_run" \
+    "$tools/figures-keytone" e2e_out.monitor "$tones_per_run" "$E2E_WID" \
       >"$work/latency/run$r.keytone" 2>"$work/latency/run$r.keytone.err" \
       || e2e_fail "figures-keytone: $(cat "$work/latency/run$r.keytone.err")"
     e2e_value out 'stream latency: ' >"$work/latency/run$r.stream"

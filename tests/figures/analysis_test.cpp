@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -35,47 +34,33 @@ double semitones(double hz, double n) {
     return hz * std::pow(2.0, n / 12.0);
 }
 
-class TempWav {
-  public:
-    TempWav(const std::vector<double> &frames, int channels, int rate) {
-        char name[] = "/tmp/figures-test-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0)
-            throw std::runtime_error("mkstemp");
-        close(fd);
-        path_ = name;
-        SF_INFO info{};
-        info.samplerate = rate;
-        info.channels = channels;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-        SNDFILE *f = sf_open(path_.c_str(), SFM_WRITE, &info);
-        if (!f)
-            throw std::runtime_error(sf_strerror(nullptr));
-        sf_writef_double(f, frames.data(), static_cast<sf_count_t>(frames.size()) / channels);
-        sf_close(f);
-    }
-    ~TempWav() { std::remove(path_.c_str()); }
-    const std::string &path() const { return path_; }
-
-  private:
-    std::string path_;
-};
+// Writes interleaved frames as a 24-bit WAV file in the test's temporary folder.
+std::string writeWav(const std::string &name, const std::vector<double> &frames, int rate) {
+    const std::string path = ::testing::TempDir() + name;
+    SF_INFO info{0, rate, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 0, 0};
+    SNDFILE *f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f)
+        throw std::runtime_error(sf_strerror(nullptr));
+    sf_writef_double(f, frames.data(), static_cast<sf_count_t>(frames.size()) / 2);
+    sf_close(f);
+    return path;
+}
 
 TEST(Reading, MixesChannelsToMonoAndRefusesOtherRates) {
     // Left 0.5, right -0.25: the mono mix is their mean.
     std::vector<double> stereo;
-    for (int i = 0; i < 100; ++i) {
-        stereo.push_back(0.5);
-        stereo.push_back(-0.25);
-    }
-    TempWav ok(stereo, 2, 44100);
-    const std::vector<double> mono = figures::readMono44100(ok.path());
+    for (int i = 0; i < 100; ++i)
+        stereo.insert(stereo.end(), {0.5, -0.25});
+    const std::string ok = writeWav("figures-44100.wav", stereo, 44100);
+    const std::vector<double> mono = figures::readMono44100(ok);
     ASSERT_EQ(mono.size(), 100u);
     EXPECT_NEAR(mono[0], 0.125, 1e-6);
     EXPECT_NEAR(mono[99], 0.125, 1e-6);
-    TempWav other(stereo, 2, 48000);
-    EXPECT_THROW(figures::readMono44100(other.path()), std::runtime_error);
+    const std::string other = writeWav("figures-48000.wav", stereo, 48000);
+    EXPECT_THROW(figures::readMono44100(other), std::runtime_error);
     EXPECT_THROW(figures::readMono44100("/nonexistent/note.wav"), std::runtime_error);
+    std::remove(ok.c_str());
+    std::remove(other.c_str());
 }
 
 TEST(Cents, SignedAndNanForNoPitch) {
@@ -100,6 +85,44 @@ TEST(Windows, OnsetAndNoteOffBoundTheJudgedWindows) {
     // Silence has no onset.
     const std::vector<double> quiet(10 * kWindow, 0.0);
     EXPECT_EQ(figures::onsetWindow(quiet, 10), 10u);
+}
+
+// The datasheet's in-process trackers: each finds a plain tone with the same
+// hop, every window size of ours included, and the slowest-window measure
+// points at a real window.
+TEST(LibraryTrackers, EveryTrackerFindsAToneOnEveryWindow) {
+    // 330 Hz with two harmonics, 40 windows.
+    std::vector<double> s(40 * figures::kWindow);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const double w = 2 * M_PI * 330.0 * static_cast<double>(i) / figures::kRate;
+        s[i] = 0.3 * std::sin(w) + 0.1 * std::sin(2 * w) + 0.05 * std::sin(3 * w);
+    }
+    s.resize(s.size() + 100); // a partial window at the end is left out
+    for (const std::string &tracker : figures::libraryTrackers()) {
+        const figures::LibraryRun run = figures::runLibraryTracker(tracker, s);
+        // Longer windows of ours start every 512 samples while they fit.
+        const std::size_t size = tracker == "wavepitch 2048"   ? 2048
+                                 : tracker == "wavepitch 1024" ? 1024
+                                                               : 512;
+        ASSERT_EQ(run.hz.size(), (s.size() - size) / figures::kWindow + 1) << tracker;
+        ASSERT_EQ(run.timeS.size(), run.hz.size()) << tracker;
+        EXPECT_DOUBLE_EQ(run.timeS[1], (512.0 + size / 2.0) / figures::kRate) << tracker;
+        // aubio's yinfft reads this tone about 90 cents sharp from a
+        // 512-sample window, as aubiopitch -p yinfft -B 512 does too.
+        const double tolerance = tracker == "aubio yinfft" ? 100.0 : 20.0;
+        int right = 0;
+        for (double hz : run.hz)
+            right += std::fabs(figures::centsOff(hz, 330.0)) < tolerance;
+        // aubio's methods need a window or two to settle.
+        EXPECT_GE(right, static_cast<int>(run.hz.size()) - 4) << tracker;
+        EXPECT_GT(run.nanoseconds, 0.0) << tracker;
+    }
+    EXPECT_THROW(figures::runLibraryTracker("aubio nothing", s), std::invalid_argument);
+    EXPECT_THROW(figures::runLibraryTracker("praat", s), std::invalid_argument);
+
+    const figures::SlowestWindow slow = figures::slowestWindow(s, 2);
+    EXPECT_LT(slow.window, 40u);
+    EXPECT_GT(slow.nanoseconds, 0.0);
 }
 
 TEST(Trackers, SilenceGivesNoPitchFromOursAtEveryWindowSize) {

@@ -1,10 +1,10 @@
 // figures-keytone: key-to-tone latency of a running game.
 //
-//   figures-keytone SOURCE TONES
+//   figures-keytone SOURCE TONES WINDOW
 //
 // Records a PulseAudio source (the null sink's monitor, where the game's
-// output lands) in 256-frame fragments, sends the space key to the window
-// named "Arrowsong", and times the first sample of the goal tone that appears
+// output lands) in 256-frame fragments, sends the space key to the game's
+// window (its X id, as xdotool prints it), and times the first sample of the goal tone that appears
 // on the source. Prints one line "key_to_tone_ms <ms>" per tone, then sends
 // space again to stop the tone before the next one.
 //
@@ -14,7 +14,6 @@
 // samples that followed the tone's first one in the fragment: a resolution of
 // one fragment (5.8 ms) at worst.
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -24,7 +23,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -37,26 +35,6 @@ constexpr float kSilenceLevel = 0.01f;
 
 double secondsSince(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
-Window findNamed(Display *dpy, Window w, const char *name) {
-    char *title = nullptr;
-    if (XFetchName(dpy, w, &title) && title) {
-        const bool match = std::strcmp(title, name) == 0;
-        XFree(title);
-        if (match)
-            return w;
-    }
-    Window root, parent, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(dpy, w, &root, &parent, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned i = 0; i < count && !found; ++i)
-        found = findNamed(dpy, children[i], name);
-    if (children)
-        XFree(children);
-    return found;
 }
 
 void sendSpace(Display *dpy, Window w) {
@@ -155,16 +133,6 @@ double awaitTone(Recorder &rec, Clock::time_point sent, double timeout) {
     return -1.0;
 }
 
-// The named window, waited for up to 10 s; 0 when it never appears.
-Window awaitWindow(Display *dpy, const char *name) {
-    for (int tries = 0; tries < 100; ++tries) {
-        if (const Window w = findNamed(dpy, DefaultRootWindow(dpy), name))
-            return w;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return 0;
-}
-
 // Starts and stops the tone `tones` times, printing each key-to-tone time.
 int timeTones(Display *dpy, Window game, Recorder &rec, int tones) {
     for (int n = 0; n < tones; ++n) {
@@ -188,9 +156,10 @@ int timeTones(Display *dpy, Window game, Recorder &rec, int tones) {
 } // namespace
 
 int main(int argc, char **argv) {
-    const int tones = argc == 3 ? std::atoi(argv[2]) : 0;
-    if (tones < 1) {
-        std::fprintf(stderr, "usage: figures-keytone SOURCE TONES\n"
+    const int tones = argc == 4 ? std::atoi(argv[2]) : 0;
+    const Window game = argc == 4 ? std::strtoul(argv[3], nullptr, 0) : 0;
+    if (tones < 1 || !game) {
+        std::fprintf(stderr, "usage: figures-keytone SOURCE TONES WINDOW\n"
                              "  DISPLAY and PULSE_SERVER name the X and audio servers. Prints\n"
                              "  key_to_tone_ms <ms> for each tone.\n");
         return 2;
@@ -200,13 +169,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "figures-keytone: cannot open the X display\n");
         return 1;
     }
-    const Window game = awaitWindow(dpy, "Arrowsong");
     Recorder rec(argv[1]);
-    int status = 1;
-    if (!game)
-        std::fprintf(stderr, "figures-keytone: no window named Arrowsong\n");
-    else if (rec.ok())
-        status = timeTones(dpy, game, rec, tones);
+    const int status = rec.ok() ? timeTones(dpy, game, rec, tones) : 1;
     XCloseDisplay(dpy);
     return status;
 }

@@ -11,7 +11,10 @@ TRACKS = (("ours", OURS, "-", "o"), ("aubio yin", YIN, "--", "o"),
           ("aubio yinfast (same as yin here)", YINFAST, ":", "x"))
 
 
-def save(fig, path):
+def save(fig, path, *grids):
+    for ax in grids:
+        ax.grid(color="#dddddd")
+    fig.tight_layout()
     fig.savefig(path, dpi=100)
     plt.close(fig)
 
@@ -41,7 +44,8 @@ def accuracy(sounds, path):
     fig.legend(handles, labels, loc="upper center", ncol=1 + cols, fontsize=9,
                bbox_to_anchor=(0.5, 1 - 0.45 / height))
     fig.tight_layout(rect=(0, 0, 1, 1 - 1.1 / height))
-    save(fig, path)
+    fig.savefig(path, dpi=100)
+    plt.close(fig)
 
 
 def cents(hist, classes, path):
@@ -63,8 +67,7 @@ def cents(hist, classes, path):
     right.set(title="Every window, by error", ylim=(0, 100))
     right.set_xticks(range(len(classes)), [c[0] for c in classes], rotation=30, ha="right",
                      fontsize=9)
-    fig.tight_layout()
-    save(fig, path)
+    save(fig, path, left)
 
 
 def latency(times, path):
@@ -76,9 +79,7 @@ def latency(times, path):
            xlabel="run", ylabel="key to tone (ms)", ylim=(0, None),
            xlim=(0.5, max(t[0] for t in times) + 0.5))
     ax.set_xticks(sorted({t[0] for t in times}))
-    ax.grid(axis="y", color="#dddddd")
-    fig.tight_layout()
-    save(fig, path)
+    save(fig, path, ax)
 
 
 def speed(points, path):
@@ -92,9 +93,7 @@ def speed(points, path):
            xlabel="time per sample of audio, ns (log scale; left is faster)",
            ylabel="raw pitch accuracy (voiced frames within 50 cents), %")
     ax.margins(x=0.15)
-    ax.grid(color="#dddddd")
-    fig.tight_layout()
-    save(fig, path)
+    save(fig, path, ax)
 
 
 def callback(rows, period_us, path):
@@ -113,6 +112,4 @@ def callback(rows, period_us, path):
            "median of repeated runs, against the 11.6 ms the block lasts")
     ax.set_xticks(range(len(rows)), [r[0] for r in rows], fontsize=9)
     ax.legend(loc="upper left")
-    ax.grid(axis="y", color="#dddddd")
-    fig.tight_layout()
-    save(fig, path)
+    save(fig, path, ax)

@@ -1,5 +1,5 @@
 """Every number, table and plot of the figures page, from the tables of one
-run of scripts/figures.sh: the rounds (figures-rounds), every tracker's frames
+run of scripts/figures.sh: the rounds (figures-measure), every tracker's frames
 and speed, the key-to-tone times and Google Benchmark's CSV. Fills in the page
 template (Jinja2) and draws the plots (plots.py)."""
 
@@ -20,10 +20,10 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import plots  # noqa: E402
 import sheet  # noqa: E402
+from material import note_name as midi_name  # noqa: E402
 
 RATE, WINDOW = 44100, 512
 BLOCK_US = WINDOW / RATE * 1e6
-NAMES = ["C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"]
 CLASSES = ["within 20 cents", "20 to 50 cents", "50 cents to a semitone",
            "whole octaves off (±50 cents)", "otherwise wrong", "no pitch"]
 ACCURACY_TRACKERS = ("wavepitch", "aubio yin", "aubio yinfast")
@@ -38,8 +38,7 @@ FRAMES = {"BM_FrameAtRest": "arrow at rest", "BM_FrameWithShots": "a new shot ev
 
 
 def note_name(game_note):
-    """"C3" for the game's note 36 (game notes are MIDI notes - 12)."""
-    return f"{NAMES[game_note % 12]}{game_note // 12}"
+    return midi_name(game_note + 12)  # "C3" for the game's note 36
 
 
 def cents(hz, goal):
@@ -66,34 +65,24 @@ def error_class(c):
     return 3 if a >= 1150 and abs(a - 1200 * round(a / 1200)) <= 50 else 4
 
 
-def note_windows(frames, notes):
-    """Per note, each tracker's pitch (Hz) in the windows from the onset to the
-    note-off, and every window's pitch for the yin/yinfast comparison."""
-    judged, every = {}, defaultdict(list)
+def accuracy_rows(notes, frames):
+    """Per note: each tracker's cents off the goal in the windows from the
+    onset to the note-off, the shares within 50 cents, median cents and the
+    round; and every window's pitch, for the yin/yinfast comparison."""
+    rows, every = [], defaultdict(list)
     for n in notes:
-        per = []
+        goal, c = float(n["goal_hz"]), []
         for tracker in ACCURACY_TRACKERS:
-            times, hz = frames[tracker][n["file"]]
-            hz = np.array(hz)[:int(n["windows"])]
-            every[tracker].extend(hz)
-            per.append(hz[int(n["onset_window"]):])
-        judged[n["sound"], int(n["note"])] = per
-    return judged, every
-
-
-def accuracy_rows(notes, judged):
-    """Per note: the shares within 50 cents, median cents, the round."""
-    rows = []
-    for n in notes:
-        goal, key = float(n["goal_hz"]), (n["sound"], int(n["note"]))
-        c = [np.array([cents(h, goal) for h in hz]) for hz in judged[key]]
-        share = [100 * np.mean(np.abs(x) <= 50) if x.size else 0.0 for x in c]
-        med = [np.nanmedian(x) if np.any(~np.isnan(x)) else np.nan for x in c[:2]]
-        rows.append(dict(sound=n["sound"], note=key[1], goal=goal, shares=share, medians=med,
+            hz = frames[tracker][n["file"]][1][:int(n["windows"])]
+            every[tracker] += hz
+            c.append(np.array([cents(h, goal) for h in hz[int(n["onset_window"]):]]))
+        rows.append(dict(sound=n["sound"], note=int(n["note"]), goal=goal, cents=c,
+                         shares=[100 * np.mean(np.abs(x) <= 50) if x.size else 0.0 for x in c],
+                         medians=[np.nanmedian(x) if np.any(~np.isnan(x)) else np.nan
+                                  for x in c[:2]],
                          avg=float(n["round_avg_hz"]), y_adj=float(n["y_adj"]),
-                         bullseye=n["bullseye"] == "1",
-                         released=float(n["release_bullseye_pct"]), cents=c))
-    return rows
+                         bullseye=n["bullseye"] == "1", released=float(n["release_bullseye_pct"])))
+    return rows, every
 
 
 def note_table(rows):
@@ -214,6 +203,10 @@ def benchmark(path):
             out[name.split("/")[0]][aggregate] = (float(row["cpu_time"]) * k,
                                                   float(row["real_time"]) * k)
     return out
+
+
+def sig3(x):
+    return f"{x:.0f}" if x >= 1000 else f"{x:.3g}"
 
 
 def nice(x):
@@ -347,17 +340,20 @@ def sheet_prose(v, m, bands, speed, overall):
              sheet_snoisy_ours=pct(get(ours, "Sampled + noise 20 dB", "rpa")),
              sheet_yin_noise=pct(get("aubio yin", "Noise", "vfa")),
              sheet_yin_hum=pct(get("aubio yin", "Hum", "vfa")),
-             sheet_ours_false=", ".join(pct(get(ours, x, "vfa")) for x in ("Silence", "Noise", "Hum")))
+             sheet_ours_false="{}, {} and {}".format(*(pct(get(ours, x, "vfa"))
+                                                       for x in ("Silence", "Noise", "Hum"))))
     misses = [100 - c["vr"] for (t, _), c in m.items() if t == ours and c.get("vr") is not None]
     v["sheet_ours_nopitch"] = f"{min(misses):.0f} to {max(misses):.0f}" if misses else "n/a"
-    ns = {t: n for t, n, _ in speed}
-    for size in (1024, 2048):
-        t = f"wavepitch {size}"
-        v[f"sheet_w{size}"] = (
-            f"{pct(bands.get(t, {}).get('C2–B2', {}).get('rpa'))} % below C3 and "
-            f"{pct(bands.get(t, {}).get('C3–B3', {}).get('rpa'))} % from C3 to B3, "
-            f"{pct(overall.get(t))} % of every voiced frame, at {ns.get(t, np.nan):.3g} ns per "
-            f"sample ({ns.get(t, np.nan) / ns[ours]:.2g} times the 512-sample window's)")
+    # What a longer window buys and costs, beside the 512-sample window.
+    ns, v["wide"] = {t: n for t, n, _ in speed}, {}
+    for size, t in ((512, ours), (1024, "wavepitch 1024"), (2048, "wavepitch 2048")):
+        b = bands.get(t, {})
+        weak = min(((c["rpa"], n) for n, c in b.items() if int(n[1]) >= 4), default=(np.nan, "–"))
+        v["wide"][size] = dict(
+            low=pct(b.get("C2–B2", {}).get("rpa")), c3=pct(b.get("C3–B3", {}).get("rpa")),
+            weak=f"{pct(weak[0])} % ({weak[1]})", all=pct(overall.get(t)),
+            hum=pct(get(t, "Hum", "vfa")), ns=sig3(ns.get(t, np.nan)),
+            x=f"{ns.get(t, np.nan) / ns[ours]:.2g}")
 
 
 def sheet_section(v, d, frames, glance):
@@ -375,7 +371,7 @@ def sheet_section(v, d, frames, glance):
         overall[t] = sheet.measures(ref_hz[ref_v > 0], ref_v[ref_v > 0], est[ref_v > 0])[0]["rpa"]
     speed = speeds(d)
     ours_ns = dict((t, n) for t, n, _ in speed)["wavepitch"]
-    v["sheet_speed"] = "\n".join(f"| {t} | {n:.3g} | {n / ours_ns:.3g} | {pct(overall.get(t))} | "
+    v["sheet_speed"] = "\n".join(f"| {t} | {sig3(n)} | {sig3(n / ours_ns)} | {pct(overall.get(t))} | "
                                  f"{how} |" for t, n, how in speed)
     slow = sheet.read_tsv(f"{d}/slowest.tsv")[0]
     v["sheet_slowest"] = (f"{float(slow['nanoseconds']) / 1000:.2f} µs (window {slow['window']} of "
@@ -399,13 +395,9 @@ def sheet_section(v, d, frames, glance):
                f"{fast[2]}, takes {fast[1] / ours_ns:.3g} times as long as wavepitch.",
                f"- The synthesised singer below C3: wavepitch {v['sheet_low_ours']} % within 50 "
                f"cents (best peer: {v['sheet_low_best']}); from C3 to B3 {v['sheet_c3_ours']} % "
-               f"({v['sheet_c3_best']}). With a 2048-sample window: {v['sheet_w2048']}."]
+               f"({v['sheet_c3_best']}); with a 2048-sample window {v['wide'][2048]['low']} % and "
+               f"{v['wide'][2048]['c3']} %, at {v['wide'][2048]['x']} times the time per sample."]
     return [(t, n, overall[t]) for t, n, _ in speed]
-
-
-def pitch_tables(d):
-    names = ["library.tsv", "sptk-RAPT.tsv", "sptk-SWIPE.tsv", "praat.tsv"]
-    return [f"{d}/{n}" for n in names if os.path.exists(f"{d}/{n}")]
 
 
 def main():
@@ -419,10 +411,10 @@ def main():
     p.add_argument("--quick", action="store_true")
     opt = p.parse_args()
     v, glance, d = {}, [], f"{opt.work}/sheet"
-    frames = sheet.read_frames(pitch_tables(d))
+    frames = sheet.read_frames(f"{d}/{n}" for n in ("library.tsv", "sptk-RAPT.tsv",
+                               "sptk-SWIPE.tsv", "praat.tsv") if os.path.exists(f"{d}/{n}"))
     notes = sheet.read_tsv(f"{opt.work}/notes.tsv")
-    judged, every = note_windows(frames, notes)
-    rows = accuracy_rows(notes, judged)
+    rows, every = accuracy_rows(notes, frames)
     accuracy_plot = accuracy_section(v, rows, every)
     hist, classes = error_shares(v, rows)
     share = lambda lo, hi, k: mean([r["shares"][k] for r in rows if lo <= r["note"] <= hi])  # noqa: E731
