@@ -8,17 +8,14 @@
 #   scripts/figures.sh --quick    three notes of one sound, two of the singer,
 #                                 one short latency run, short benchmarks,
 #                                 SPTK's RAPT only; never writes to docs/
-# Options: --out DIR (default docs, or <build>/quick with --quick), --build
-# DIR (the CMake build folder, default build/figures), --no-build (use the
-# programs already built there, as the test does). FIGURES_SPTK (default
-# /usr/libexec/sptk/bin) and FIGURES_PRAAT (default praat) name the peers; a
-# name that is not there leaves their rows out.
+# Options: --out DIR (default docs, or <build>/quick), --build DIR (default
+# build/figures), --no-build (use the programs built there, as the test does).
+# FIGURES_SPTK (default /usr/libexec/sptk/bin) and FIGURES_PRAAT (default
+# praat) name the peers; a name that is not there leaves their rows out.
 #
-# C++ programs play the game's rounds, time the in-process trackers and the
-# key-to-tone latency; tools/figures/material.py writes the notes and the
-# singer; all write plain tables into <build>/figures-work, which
-# tools/figures/report.py scores (mir_eval) and turns into the page (Jinja2)
-# and the plots (matplotlib).
+# C++ programs play rounds and time code, tools/figures/material.py writes the
+# notes and the singer, all into plain tables in <build>/figures-work, which
+# tools/figures/report.py scores (mir_eval) and turns into the page and plots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,7 +27,7 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift ;;
     --build) build=$2; shift ;;
     --no-build) do_build=0 ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "figures: unknown option: $1 (see --help)" >&2; exit 2 ;;
   esac
   shift
@@ -85,12 +82,19 @@ sheet=$work/sheet
 mkdir -p "$sheet/audio"
 "$py" tools/figures/material.py notes "$work/notes" "$note_seconds" "$notes" "${sounds[@]}"
 render_opts=(-q -ni -R 0 -C 0 -g 0.5 -r 44100)
+files=$sheet/files.tsv
+printf '#file\tmaterial\tkind\tsource\tgoal_hz\tfrom_s\tto_s\n' >"$files"
 while IFS=$'\t' read -r sound note stereo; do
   fluidsynth "${render_opts[@]}" -F "$stereo" "$sf2" "${stereo%.wav}.mid" \
     >>"$work/fluidsynth.log" 2>&1 || die "fluidsynth failed on ${stereo%.wav}.mid"
   wav=$sheet/audio/$(basename "$stereo")
   sox -D "$stereo" -c 1 "$wav"
   printf '%s\t%s\t%s\t%s\n' "$sound" "$note" "$wav" "$note_seconds" >>"$work/manifest.tsv"
+  # Voiced at the goal from 0.15 s (past the attack) to 60 ms before the note-off.
+  case "$sound" in "Choir Aahs"|"Voice Oohs") material="Sampled voices" ;; *) material="Sampled instruments" ;; esac
+  printf '%s\t%s\tsampled\t-\t%s\t0.15\t%s\n' "$wav" "$material" \
+    "$(awk -v n="$note" 'BEGIN { printf "%.6f", 440 * 2 ^ ((n - 57) / 12) }')" \
+    "$(awk -v s="$note_seconds" 'BEGIN { print s - 0.06 }')" >>"$files"
 done <"$work/notes/manifest.tsv"
 say "playing a round on each note"
 "$tools/figures-measure" rounds "$work/manifest.tsv" "$work/notes.tsv" >"$work/rounds.log" \
@@ -99,19 +103,9 @@ say "playing a round on each note"
 # 2. The datasheet: every tracker on the same files. The material is the
 # rendered notes above, the synthesised singer, a copy of each with noise at
 # 20 dB SNR and one in a room (sox), and silence, white noise and 50 Hz hum.
-# Files go in a table report.py reads: path, material, kind and truth.
+# Files go in a table report.py reads (files.tsv): path, material, kind, truth.
 say "datasheet: material"
 "$py" tools/figures/material.py singer "$sheet/audio" "$singer_notes"
-files=$sheet/files.tsv
-printf '#file\tmaterial\tkind\tsource\tgoal_hz\tfrom_s\tto_s\n' >"$files"
-# Rendered notes are voiced from 0.15 s (past the attack) to 60 ms before
-# the note-off, at the goal note's frequency.
-while IFS=$'\t' read -r sound note wav _; do
-  case "$sound" in "Choir Aahs"|"Voice Oohs") material="Sampled voices" ;; *) material="Sampled instruments" ;; esac
-  goal=$(awk -v n="$note" 'BEGIN { printf "%.6f", 440 * 2 ^ ((n - 57) / 12) }')
-  printf '%s\t%s\tsampled\t-\t%s\t0.15\t%s\n' "$wav" "$material" "$goal" \
-    "$(awk -v s="$note_seconds" 'BEGIN { print s - 0.06 }')" >>"$files"
-done <"$work/manifest.tsv"
 while IFS=$'\t' read -r name _; do
   printf '%s\tSinger\tsinger\t%s\t0\t0\t0\n' "$sheet/audio/$name.wav" "$name" >>"$files"
 done < <(grep -v '^#' "$sheet/audio/singer.tsv")
@@ -170,8 +164,7 @@ if [ -x "$sptk/pitch" ] && [ -x "$sptk/x2x" ]; then
   done <"$sheet/list.txt"
   head -c 2048 "$(head -n 1 "$sheet/list.txt" | sed 's/\.wav$/.f32/')" >"$sheet/start.f32"
   for method in "${sptk_methods[@]}"; do
-    a=0; [ "$method" = SWIPE ] && a=1
-    opts=(-a "$a" -s 44.1 -p 512 -L 60 -H 1200 -o 1)
+    opts=(-a "$([ "$method" = SWIPE ] && echo 1 || echo 0)" -s 44.1 -p 512 -L 60 -H 1200 -o 1)
     # The start-up: the median of five runs on one 512-sample window.
     startup=$(for _ in 1 2 3 4 5; do
       t0=$(date +%s%N); "$sptk/pitch" "${opts[@]}" "$sheet/start.f32" >/dev/null; t1=$(date +%s%N)
@@ -232,10 +225,7 @@ done
 cp /proc/loadavg "$work/loadavg.txt"
 for bench in game/game_bench render/render_bench; do
   bin=$build/bench/$bench name=${bench#*/}
-  if [ ! -x "$bin" ]; then
-    say "no $name in $build/bench: its figures are left out"
-    continue
-  fi
+  [ -x "$bin" ] || { say "no $name in $build/bench: its figures are left out"; continue; }
   say "benchmark: $name"
   (unset DISPLAY; "$bin" "${bench_args[@]}" --benchmark_report_aggregates_only=true \
     --benchmark_out="$work/$name.csv" --benchmark_out_format=csv >"$work/$name.log" 2>&1) \
@@ -243,8 +233,7 @@ for bench in game/game_bench render/render_bench; do
 done
 
 # 5. The measures, the page and the plots.
-report_opts=()
-[ "$quick" = 0 ] || report_opts=(--quick)
+report_opts=(); [ "$quick" = 0 ] || report_opts=(--quick)
 "$py" tools/figures/report.py "${report_opts[@]}" --work "$work" --build "$build" \
   --template docs/figures.md.in --out "$out" --note-seconds "$note_seconds" \
   --latency-runs "$latency_runs" --tones-per-run "$tones_per_run" --bench-args "${bench_args[*]}" \

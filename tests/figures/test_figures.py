@@ -1,6 +1,5 @@
-"""The figures' Python stages on inputs whose right answer is known: the
-datasheet's measures and truth, the singer and the notes' MIDI files, and the
-page's classes of error and benchmark tables."""
+"""The figures' Python stages on inputs whose right answer is known: measures,
+truth, the singer, MIDI files, classes of error and benchmark tables."""
 
 import os
 import sys
@@ -57,9 +56,8 @@ def test_singer_sings_its_truth_and_repeats_from_a_seed(midi):
     samples, _, points = material.sing(midi, 14)
     voiced = [(t, hz) for t, hz, v in points if v == "voiced"]
     assert points[0][2] == "silent" and points[0][1] == 0
-    # At three instants of the note, the period the autocorrelation finds in
-    # 1024 samples there (the first peak within 10 % of the best) is the
-    # true pitch's within 2 %: the vibrato swings less in 23 ms.
+    # At three instants the autocorrelation's period in 1024 samples (its first
+    # peak within 10 % of the best) is the true pitch's within 2 %.
     for at in (0.5, 1.0, 1.4):
         i = int(at * 44100)
         x = samples[i - 512:i + 1536]

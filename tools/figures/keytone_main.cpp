@@ -8,11 +8,9 @@
 // on the source. Prints one line "key_to_tone_ms <ms>" per tone, then sends
 // space again to stop the tone before the next one.
 //
-// The key is sent with XSendEvent and XSync, so the time taken is when the X
-// server has the event, not when some helper process started. The tone's time
-// is the read's return time less the source's reported latency and the
-// samples that followed the tone's first one in the fragment: a resolution of
-// one fragment (5.8 ms) at worst.
+// The key is sent with XSendEvent and XSync: timed when the X server has it.
+// The tone's time is the read's return less the source's reported latency and
+// the samples after the tone's first in the fragment (5.8 ms at worst).
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <pulse/error.h>
@@ -22,7 +20,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 namespace {

@@ -1,13 +1,11 @@
-"""The figures' material: the MIDI file of every note fluidsynth renders, and
-a synthesised singer whose true pitch is known at every instant.
+"""The figures' material: MIDI files of the notes fluidsynth renders, and a
+synthesised singer whose true pitch is known at every instant.
 
-    material.py notes DIR SECONDS "36 47 57" "Choir Aahs:52" ...
-        DIR/<slug>-<note>.mid per sound and game note (57 = 440 Hz), and
-        DIR/manifest.tsv: sound, game note, DIR/<slug>-<note>.wav
-    material.py singer DIR "36 38 ..." [SEED]
-        DIR/singer-<midi>.wav per MIDI note (60 = C4), DIR/truth.tsv (the
-        true pitch every 64 samples: file, time_s, truth_hz, voicing) and
-        DIR/singer.tsv (what each note sings)
+    material.py notes DIR SECONDS "36 47 57" "Choir Aahs:52" ...  (game notes)
+    material.py singer DIR "36 38 ..." [SEED]                      (MIDI notes)
+Writes DIR/<sound>-<note>.mid and DIR/manifest.tsv (sound, note, wav to
+render); or DIR/singer-<note>.wav, DIR/truth.tsv (file, time_s, truth_hz,
+voicing every 64 samples) and DIR/singer.tsv (each note's vowel and vibrato).
 """
 
 import struct
@@ -17,23 +15,18 @@ import wave
 import numpy as np
 from scipy.signal import lfilter
 
-RATE = 44100
-TRUTH_STEP = 64      # samples between points of the truth
+RATE, TRUTH_STEP = 44100, 64  # the truth has a point every 64 samples
 EDGE_SECONDS = 0.06  # frames this close to an attack or release are not scored
-LEAD, VOICE, TAIL = 0.25, 1.5, 0.25  # seconds: silence, voice, silence
-ATTACK = 0.04        # the raised-cosine attack and release
-JITTER, SHIMMER, BREATH_DB = 0.005, 0.03, -24.0
+LEAD, VOICE, TAIL, ATTACK = 0.25, 1.5, 0.25, 0.04  # seconds; raised-cosine attack
+JITTER, SHIMMER, BREATH_DB, VOWELS = 0.005, 0.03, -24.0, "aeiou"
 NAMES = ["C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"]
-VOWELS = "aeiou"
 # Formant frequencies and bandwidths (Hz) of an adult voice, four per vowel:
 # textbook averages, enough to give each vowel its own balance of harmonics.
-FORMANTS = {
-    "a": ((730, 1090, 2440, 3400), (90, 110, 120, 130)),
+FORMANTS = {"a": ((730, 1090, 2440, 3400), (90, 110, 120, 130)),
     "e": ((530, 1840, 2480, 3500), (70, 100, 120, 130)),
     "i": ((270, 2290, 3010, 3500), (60, 100, 120, 130)),
     "o": ((570, 840, 2410, 3300), (70, 90, 120, 130)),
-    "u": ((300, 870, 2240, 3300), (60, 90, 120, 130)),
-}
+    "u": ((300, 870, 2240, 3300), (60, 90, 120, 130))}
 
 
 def midi_file(program, midi_note, seconds):
@@ -121,9 +114,7 @@ def sing(midi, seed):
 
 def write_wav(path, samples):
     with wave.open(path, "wb") as out:
-        out.setnchannels(1)
-        out.setsampwidth(2)
-        out.setframerate(RATE)
+        out.setparams((1, 2, RATE, 0, "NONE", "not compressed"))
         out.writeframes(np.round(samples * 32767).astype("<i2").tobytes())
 
 

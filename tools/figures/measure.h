@@ -21,11 +21,10 @@ std::vector<double> readMono44100(const std::string &path);
 // 1200 * log2(hz / goal); NaN when hz is no pitch (0 or below).
 double centsOff(double hz, double goalHz);
 
-// The first window whose RMS reaches half the loudest window's RMS among the
-// first `windowCount` windows. Sampled instruments swell for tens of
-// milliseconds; judging from the half-level point keeps the attack's silence
-// out of the share without hiding a slow, out-of-tune start. Returns
-// windowCount when every window is silent.
+// The first of `windowCount` windows whose RMS reaches half the loudest's
+// (windowCount when all are silent): sampled instruments swell for tens of
+// milliseconds, and the half-level point keeps the attack's silence out of the
+// share without hiding a slow, out-of-tune start.
 std::size_t onsetWindow(const std::vector<double> &samples, std::size_t windowCount);
 
 // The number of whole windows in the samples that end at or before `seconds`.

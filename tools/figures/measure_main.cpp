@@ -1,29 +1,23 @@
 // figures-measure: the measurements that play the game or time code.
 //
 //   figures-measure rounds MANIFEST NOTES
-// Plays one round of the game on each rendered note, through the game library
-// itself, from the note's onset to its note-off. The manifest has one note per
-// line, tab-separated: sound name, game note (57 = 440 Hz), 44100 Hz sound
-// file, note-off in seconds. NOTES gets one line per note: its onset window and
-// the windows up to the note-off (512 samples each), and the round judged at
-// the note-off and as if released after every block from 0.5 s of singing on.
-// The game prints its judgement lines on standard output, as it always does.
+// Plays a round of the game on each note of the manifest (sound, game note,
+// 44100 Hz file, note-off in seconds), through the game library, from the
+// note's onset to its note-off; NOTES gets its onset window, the windows up to
+// the note-off, and the round judged there and as if released after every
+// block from 0.5 s on (the game prints its judgement lines as it always does).
 //
 //   figures-measure trackers LIST PITCHES SPEED SLOWEST [REPEATS]
 // Runs ours (windows of 512, 1024 and 2048 samples) and aubio's four methods
-// over every file LIST names, with a hop of 512 samples, and times their
-// library calls. Out come one line per tracker and window (file, tracker,
-// window centre in seconds, Hz, 0 for no pitch), one line per tracker with the
-// samples it read and the time its calls took, and our slowest 512-sample
-// window. Each file's calls are timed REPEATS times (default 3) and the
-// quickest kept; each of our windows 2 REPEATS + 1 times for the slowest.
+// with a hop of 512 over every file LIST names: each window's centre and pitch,
+// each tracker's samples and time (the quickest of REPEATS passes per file,
+// default 3), and our slowest window (the quickest of 2 REPEATS + 1 each).
 #include "measure.h"
 #include "round_sim.h"
 
 #include <util/XFun.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>

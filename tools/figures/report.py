@@ -1,7 +1,6 @@
-"""Every number, table and plot of the figures page, from the tables of one
-run of scripts/figures.sh: the rounds (figures-measure), every tracker's frames
-and speed, the key-to-tone times and Google Benchmark's CSV. Fills in the page
-template (Jinja2) and draws the plots (plots.py)."""
+"""Every number, table and plot of the figures page, from the tables of one run
+of scripts/figures.sh (rounds, every tracker's frames and speed, key-to-tone
+times, benchmarks): fills in the page template (Jinja2) and draws the plots."""
 
 import argparse
 import csv
@@ -152,11 +151,10 @@ def error_shares(v, rows):
 
 
 def lines(path):
-    try:
-        with open(path) as f:
-            return [line.strip() for line in f if line.strip()]
-    except FileNotFoundError:
+    if not os.path.exists(path):
         return []
+    with open(path) as f:
+        return [line.strip() for line in f if line.strip()]
 
 
 def spread(values, unit):
@@ -235,18 +233,15 @@ def bench_section(v, opt, glance):
 
 
 def command(text):
-    try:
-        out = subprocess.run(text, shell=True, capture_output=True, text=True, timeout=30).stdout
-        return out.splitlines()[0].strip() if out.strip() else ""
-    except subprocess.TimeoutExpired:
-        return ""
+    out = subprocess.run(text, shell=True, capture_output=True, text=True, timeout=30).stdout
+    return out.splitlines()[0].strip() if out.strip() else ""
 
 
 def machine_rows(opt):
     cores = len(os.sched_getaffinity(0))
-    cpu = {k: v.strip() for k, v in (line.split(":", 1) for line in
-           subprocess.run(["lscpu"], capture_output=True, text=True).stdout.splitlines()
-           if ":" in line)}
+    cpu = dict(line.split(":", 1) for line in
+               subprocess.run(["lscpu"], capture_output=True, text=True).stdout.splitlines())
+    cpu = {k: v.strip() for k, v in cpu.items()}
     cache = dict(line.split("=", 1) for line in lines(f"{opt.build}/CMakeCache.txt")
                  if "=" in line and not line.startswith(("#", "//")))
     load = " ".join((lines(f"{opt.work}/loadavg.txt") or ["not recorded"])[0].split()[:3])
@@ -268,9 +263,8 @@ def machine_rows(opt):
     return "\n".join(f"| {k} | {v} |" for k, v in rows)
 
 
-MEASURES = (("rpa", "Raw pitch accuracy, % of voiced frames"),
-            ("rca", "Raw chroma accuracy, % of voiced frames"),
-            ("vr", "Voicing recall, % of voiced frames"),
+MEASURES = (("rpa", "Raw pitch accuracy, % of voiced frames"), ("rca", "Raw chroma accuracy, "
+            "% of voiced frames"), ("vr", "Voicing recall, % of voiced frames"),
             ("oa", "Overall accuracy, % of scored frames"))
 
 
@@ -301,10 +295,8 @@ def sheet_tables(v, trackers, materials, m, singer_bands):
     def table(corner, mats, cell):
         return md_table([corner, *mats], [[t, *(cell(m.get((t, x), {})) for x in mats)]
                                            for t in trackers])
-    voiced = [x for x in materials if any(m.get((t, x), {}).get("rpa") is not None
-                                          for t in trackers)]
-    unvoiced = [x for x in materials if any(m.get((t, x), {}).get("vfa") is not None
-                                            for t in trackers)]
+    voiced, unvoiced = ([x for x in materials if any(m.get((t, x), {}).get(k) is not None
+                                                     for t in trackers)] for k in ("rpa", "vfa"))
     v["sheet_tables"] = "\n\n".join(
         [table(corner, voiced, lambda c, key=key: pct(c.get(key), 1)) for key, corner in MEASURES]
         + [table("Octave errors up / down, % of voiced frames", voiced,

@@ -10,9 +10,7 @@ from collections import defaultdict
 import numpy as np
 from mir_eval import melody
 
-RATE = 44100
-TRUTH_STEP = 64
-FALSE_KINDS = ("silence", "noise", "hum")
+RATE, TRUTH_STEP = 44100, 64
 
 
 def read_tsv(path):
@@ -24,10 +22,9 @@ def read_tsv(path):
 
 
 class Truth:
-    """What each file's frames should report. The files table says per file its
-    material, its kind ("singer": the truth table's contour where it says
-    voiced or silent; "sampled": goal_hz from from_s to to_s; "silence",
-    "noise", "hum": nothing) and, for the singer, its name in the truth table."""
+    """What each file's frames should report, by its kind in the files table:
+    "singer" (the truth table's contour of `source`), "sampled" (goal_hz from
+    from_s to to_s), or "silence", "noise", "hum" (nothing)."""
 
     def __init__(self, files, truth_rows):
         grids = defaultdict(list)
