@@ -1,27 +1,21 @@
 #!/usr/bin/env bash
-# Regenerates every published figure and plot from scratch: the datasheet
-# (ours against aubio, SPTK and Praat on rendered notes, a synthesised singer,
-# noisy and reverberant copies, silence, noise and hum), accuracy on rendered
-# voices and instruments, whole rounds judged by the game itself, key-to-tone
-# and stream latency, the audio callback's cost, frame rate and start-up time. Writes docs/figures.md and docs/figures/*.png.
+# Regenerates every published figure and plot from scratch (docs/figures.md
+# and docs/figures/*.png): the datasheet, accuracy on rendered voices and
+# instruments, rounds judged by the game itself, key-to-tone and stream
+# latency, the audio callback's cost, frame rate and start-up time.
 #
-#   scripts/figures.sh                 the full run (a few minutes)
-#   scripts/figures.sh --quick         three notes of one sound, two of the
-#                                      singer, one short latency run, short
-#                                      benchmarks, SPTK's RAPT only; writes
-#                                      to build/figures/quick, never to docs/
-# Options:
-#   --out DIR     where figures.md and figures/*.png go (default docs, or
-#                 <build>/quick with --quick)
-#   --build DIR   the CMake build folder (default build/figures)
-#   --no-build    use the programs already built in --build (the test does)
-# FIGURES_SPTK (SPTK's program folder, default /usr/libexec/sptk/bin) and
-# FIGURES_PRAAT (default praat) name the peers; a name that is not there
-# leaves their rows out, as when they are not installed.
+#   scripts/figures.sh            the full run (a quarter of an hour)
+#   scripts/figures.sh --quick    three notes of one sound, two of the singer,
+#                                 one short latency run, short benchmarks,
+#                                 SPTK's RAPT only; never writes to docs/
+# Options: --out DIR (default docs, or <build>/quick), --build DIR (default
+# build/figures), --no-build (use the programs built there, as the test does).
+# FIGURES_SPTK (default /usr/libexec/sptk/bin) and FIGURES_PRAAT (default
+# praat) name the peers; a name that is not there leaves their rows out.
 #
-# The measurement programs write plain tables into <build>/figures-work;
-# figures-report computes the page from them (docs/figures.md.in) and the
-# tables the plots draw, and tools/figures/*.gp draw the plots.
+# C++ programs play rounds and time code, tools/figures/material.py writes the
+# notes and the singer, all into plain tables in <build>/figures-work, which
+# tools/figures/report.py scores (mir_eval) and turns into the page and plots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -33,7 +27,7 @@ while [ $# -gt 0 ]; do
     --out) out=$2; shift ;;
     --build) build=$2; shift ;;
     --no-build) do_build=0 ;;
-    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "figures: unknown option: $1 (see --help)" >&2; exit 2 ;;
   esac
   shift
@@ -76,49 +70,45 @@ if [ "$do_build" = 1 ]; then
   cmake --build "$build" -j 2 >"$work/build.log" 2>&1 \
     || { tail -n 40 "$work/build.log"; die "build failed"; }
 fi
-tools=$build/tools/figures game=$build/app/Arrowsong
-for p in "$tools"/figures-{midi,accuracy,keytone,report,singer,trackers,score} "$game"; do
+tools=$build/tools/figures game=$build/app/Arrowsong py=/usr/bin/python3
+for p in "$tools"/figures-{measure,keytone} "$game"; do
   [ -x "$p" ] || die "$p is not built"
 done
 
 # 1. Notes rendered by fluidsynth (no reverb or chorus: the files hold the
-# samples as recorded), tracked, and played as rounds.
-"$tools/figures-midi" --dir "$work/notes" --manifest "$work/manifest.tsv" \
-  --seconds "$note_seconds" --notes "$notes" "${sounds[@]}"
+# samples as recorded), mixed to mono (every tracker gets the same mix) and
+# played as rounds of the game.
+sheet=$work/sheet
+mkdir -p "$sheet/audio"
+"$py" tools/figures/material.py notes "$work/notes" "$note_seconds" "$notes" "${sounds[@]}"
 render_opts=(-q -ni -R 0 -C 0 -g 0.5 -r 44100)
-for midi in "$work"/notes/*.mid; do
-  fluidsynth "${render_opts[@]}" -F "${midi%.mid}.wav" "$sf2" "$midi" \
-    >>"$work/fluidsynth.log" 2>&1 || die "fluidsynth failed on $midi"
-done
-say "tracking every window and playing a round on each note"
-"$tools/figures-accuracy" --manifest "$work/manifest.tsv" --notes "$work/notes.tsv" \
-  --windows "$work/windows.tsv" >"$work/rounds.log" || die "figures-accuracy failed"
+files=$sheet/files.tsv
+printf '#file\tmaterial\tkind\tsource\tgoal_hz\tfrom_s\tto_s\n' >"$files"
+while IFS=$'\t' read -r sound note stereo; do
+  fluidsynth "${render_opts[@]}" -F "$stereo" "$sf2" "${stereo%.wav}.mid" \
+    >>"$work/fluidsynth.log" 2>&1 || die "fluidsynth failed on ${stereo%.wav}.mid"
+  wav=$sheet/audio/$(basename "$stereo")
+  sox -D "$stereo" -c 1 "$wav"
+  printf '%s\t%s\t%s\t%s\n' "$sound" "$note" "$wav" "$note_seconds" >>"$work/manifest.tsv"
+  # Voiced at the goal from 0.15 s (past the attack) to 60 ms before the note-off.
+  case "$sound" in "Choir Aahs"|"Voice Oohs") material="Sampled voices" ;; *) material="Sampled instruments" ;; esac
+  printf '%s\t%s\tsampled\t-\t%s\t0.15\t%s\n' "$wav" "$material" \
+    "$(awk -v n="$note" 'BEGIN { printf "%.6f", 440 * 2 ^ ((n - 57) / 12) }')" \
+    "$(awk -v s="$note_seconds" 'BEGIN { print s - 0.06 }')" >>"$files"
+done <"$work/notes/manifest.tsv"
+say "playing a round on each note"
+"$tools/figures-measure" rounds "$work/manifest.tsv" "$work/notes.tsv" >"$work/rounds.log" \
+  || die "figures-measure rounds failed"
 
 # 2. The datasheet: every tracker on the same files. The material is the
 # rendered notes above, the synthesised singer, a copy of each with noise at
 # 20 dB SNR and one in a room (sox), and silence, white noise and 50 Hz hum.
-# Files go in a table figures-score reads: path, material, kind and truth.
+# Files go in a table report.py reads (files.tsv): path, material, kind, truth.
 say "datasheet: material"
-sheet=$work/sheet
-mkdir -p "$sheet/audio"
-"$tools/figures-singer" --dir "$sheet/audio" --truth "$sheet/truth.tsv" \
-  --notes "$sheet/singer.tsv" --midi "$singer_notes"
-files=$sheet/files.tsv
-printf '#file\tmaterial\tkind\tsource\tgoal_hz\tfrom_s\tto_s\n' >"$files"
-# Rendered notes are voiced from 0.15 s (past the attack) to 60 ms before
-# the note-off, at the goal note's frequency. fluidsynth renders in stereo:
-# every tracker gets the same mono mix.
-while IFS=$'\t' read -r sound note stereo _; do
-  case "$sound" in "Choir Aahs"|"Voice Oohs") material="Sampled voices" ;; *) material="Sampled instruments" ;; esac
-  wav=$sheet/audio/$(basename "$stereo")
-  sox -D "$stereo" -c 1 "$wav"
-  goal=$(awk -v n="$note" 'BEGIN { printf "%.6f", 440 * 2 ^ ((n - 57) / 12) }')
-  printf '%s\t%s\tsampled\t-\t%s\t0.15\t%s\n' "$wav" "$material" "$goal" \
-    "$(awk -v s="$note_seconds" 'BEGIN { print s - 0.06 }')" >>"$files"
-done < <(grep -v '^#' "$work/manifest.tsv")
+"$py" tools/figures/material.py singer "$sheet/audio" "$singer_notes"
 while IFS=$'\t' read -r name _; do
   printf '%s\tSinger\tsinger\t%s\t0\t0\t0\n' "$sheet/audio/$name.wav" "$name" >>"$files"
-done < <(grep -v '^#' "$sheet/singer.tsv")
+done < <(grep -v '^#' "$sheet/audio/singer.tsv")
 # The degraded copies. The noise is 20 dB under the RMS of the file's scored
 # span (white, the same sequence for every file: sox -R); the room is sox's
 # reverb at 50 % reverberance, 50 % damping, full room scale.
@@ -159,9 +149,9 @@ done
 # doing; the page says how much that was.
 cp /proc/loadavg "$sheet/loadavg.txt"
 say "datasheet: ours and aubio (in process)"
-"$tools/figures-trackers" --files "$files" --pitches "$sheet/library.tsv" \
-  --speed "$sheet/speed.tsv" --slowest "$sheet/slowest.tsv" --repeats "$repeats"
-pitch_tables=(--pitches "$sheet/library.tsv")
+grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
+"$tools/figures-measure" trackers "$sheet/list.txt" "$sheet/library.tsv" "$sheet/speed.tsv" \
+  "$sheet/slowest.tsv" "$repeats"
 # Tools that are missing leave their rows out; the page says which.
 : >"$sheet/missing.txt"
 sptk=${FIGURES_SPTK:-/usr/libexec/sptk/bin} praat=${FIGURES_PRAAT:-praat}
@@ -169,14 +159,12 @@ if [ -x "$sptk/pitch" ] && [ -x "$sptk/x2x" ]; then
   say "datasheet: SPTK ${sptk_methods[*]}"
   printf '#tracker\tfiles\tsamples\tnanoseconds\tstartup_ns\n' >"$sheet/sptk-speed.tsv"
   # SPTK reads raw floats at 16-bit scale.
-  grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
   while read -r wav; do
     sox "$wav" -t raw -e signed -b 16 - | "$sptk/x2x" +sf >"${wav%.wav}.f32"
   done <"$sheet/list.txt"
   head -c 2048 "$(head -n 1 "$sheet/list.txt" | sed 's/\.wav$/.f32/')" >"$sheet/start.f32"
   for method in "${sptk_methods[@]}"; do
-    a=0; [ "$method" = SWIPE ] && a=1
-    opts=(-a "$a" -s 44.1 -p 512 -L 60 -H 1200 -o 1)
+    opts=(-a "$([ "$method" = SWIPE ] && echo 1 || echo 0)" -s 44.1 -p 512 -L 60 -H 1200 -o 1)
     # The start-up: the median of five runs on one 512-sample window.
     startup=$(for _ in 1 2 3 4 5; do
       t0=$(date +%s%N); "$sptk/pitch" "${opts[@]}" "$sheet/start.f32" >/dev/null; t1=$(date +%s%N)
@@ -196,23 +184,18 @@ if [ -x "$sptk/pitch" ] && [ -x "$sptk/x2x" ]; then
     done <"$sheet/list.txt"
     printf 'sptk %s\t%s\t%s\t%s\t%s\n' "${method,,}" "$count" "$samples" "$total" "$startup" \
       >>"$sheet/sptk-speed.tsv"
-    pitch_tables+=(--pitches "$sptk_out")
   done
 else
   echo "SPTK (Debian's sptk: its pitch command)" >>"$sheet/missing.txt"
 fi
 if command -v "$praat" >/dev/null; then
   say "datasheet: Praat"
-  grep -v '^#' "$files" | cut -f1 >"$sheet/list.txt"
   (unset DISPLAY; "$praat" --run "$root/tools/figures/pitch_ac.praat" "$sheet/list.txt" \
     "$sheet/praat.tsv" "$sheet/praat-times.tsv" "$(awk 'BEGIN { printf "%.9f", 512 / 44100 }')" 60 1200) \
     >"$sheet/praat.log" 2>&1 || { cat "$sheet/praat.log" >&2; die "praat failed"; }
-  pitch_tables+=(--pitches "$sheet/praat.tsv")
 else
   echo "Praat (Debian's praat)" >>"$sheet/missing.txt"
 fi
-"$tools/figures-score" --files "$files" --truth "$sheet/truth.tsv" "${pitch_tables[@]}" \
-  --sheet "$sheet/sheet.tsv" --bands "$sheet/bands.tsv" --false "$sheet/false.tsv"
 
 # 3. Latency: the real program on the harness's private X and audio servers;
 # figures-keytone times each tone from the space key to the null sink's
@@ -225,7 +208,7 @@ for ((r = 1; r <= latency_runs; r++)); do
     # shellcheck source=../tools/headless/harness.sh
     source "$root/tools/headless/harness.sh"
     e2e_begin "run$r"; e2e_start_x; e2e_start_audio; e2e_start_game
-    "$tools/figures-keytone" --source e2e_out.monitor --tones "$tones_per_run" \
+    "$tools/figures-keytone" e2e_out.monitor "$tones_per_run" "$E2E_WID" \
       >"$work/latency/run$r.keytone" 2>"$work/latency/run$r.keytone.err" \
       || e2e_fail "figures-keytone: $(cat "$work/latency/run$r.keytone.err")"
     e2e_value out 'stream latency: ' >"$work/latency/run$r.stream"
@@ -242,29 +225,17 @@ done
 cp /proc/loadavg "$work/loadavg.txt"
 for bench in game/game_bench render/render_bench; do
   bin=$build/bench/$bench name=${bench#*/}
-  if [ ! -x "$bin" ]; then
-    say "no $name in $build/bench: its figures are left out"
-    continue
-  fi
+  [ -x "$bin" ] || { say "no $name in $build/bench: its figures are left out"; continue; }
   say "benchmark: $name"
   (unset DISPLAY; "$bin" "${bench_args[@]}" --benchmark_report_aggregates_only=true \
     --benchmark_out="$work/$name.csv" --benchmark_out_format=csv >"$work/$name.log" 2>&1) \
     || die "$bin failed"
 done
 
-# 5. The page and the tables to plot, then the plots.
-report_opts=()
-[ "$quick" = 0 ] || report_opts=(--quick)
-"$tools/figures-report" "${report_opts[@]}" --work "$work" --build "$build" \
-  --template docs/figures.md.in --page "$out/figures.md" --note-seconds "$note_seconds" \
+# 5. The measures, the page and the plots.
+report_opts=(); [ "$quick" = 0 ] || report_opts=(--quick)
+"$py" tools/figures/report.py "${report_opts[@]}" --work "$work" --build "$build" \
+  --template docs/figures.md.in --out "$out" --note-seconds "$note_seconds" \
   --latency-runs "$latency_runs" --tones-per-run "$tones_per_run" --bench-args "${bench_args[*]}" \
   --render-cmd "fluidsynth ${render_opts[*]} -F NOTE.wav $sf2 NOTE.mid"
-say "plotting"
-gnuplot -c tools/figures/accuracy.gp "$work/accuracy.tsv" "$out/figures/accuracy.png"
-gnuplot -c tools/figures/cents.gp "$work/hist.tsv" "$work/classes.tsv" "$out/figures/cents.png"
-gnuplot -c tools/figures/latency.gp "$work/latency.tsv" "$out/figures/latency.png"
-[ ! -s "$work/sheet/speed_accuracy.tsv" ] \
-  || gnuplot -c tools/figures/speed.gp "$work/sheet/speed_accuracy.tsv" "$out/figures/speed.png"
-[ ! -s "$work/callback.tsv" ] \
-  || gnuplot -c tools/figures/callback.gp "$work/callback.tsv" "$out/figures/callback.png"
 say "wrote $out/figures.md and its plots in $out/figures"

@@ -26,6 +26,9 @@ testing=(
   pipewire pipewire-pulse wireplumber dbus-daemon jackd2 libjack-jackd2-dev
   python3-dev python3-venv python3-setuptools python3-wheel python3-pybind11
   python3-numpy python3-pytest
+  # The figures' measures, page and plots (Debian's /usr/bin/python3), whose
+  # unit tests and quick run are in the test command.
+  python3-mir-eval python3-scipy python3-jinja2 python3-matplotlib
   # The peers the figures' datasheet measures; the quick run in the test
   # command runs them too.
   sptk praat
@@ -45,7 +48,7 @@ web=(
   emscripten xfonts-base
 )
 figures=(
-  fluidsynth fluid-soundfont-gm gnuplot-nox
+  fluidsynth fluid-soundfont-gm
 )
 packaging=(
   dpkg-dev lintian desktop-file-utils appstream groff-base man-db debootstrap

@@ -1,18 +1,17 @@
 // figures-keytone: key-to-tone latency of a running game.
 //
+//   figures-keytone SOURCE TONES WINDOW
+//
 // Records a PulseAudio source (the null sink's monitor, where the game's
-// output lands) in 256-frame fragments, sends the space key to the window
-// named "Arrowsong", and times the first sample of the goal tone that appears
+// output lands) in 256-frame fragments, sends the space key to the game's
+// window (its X id, as xdotool prints it), and times the first sample of the goal tone that appears
 // on the source. Prints one line "key_to_tone_ms <ms>" per tone, then sends
 // space again to stop the tone before the next one.
 //
-// The key is sent with XSendEvent and XSync, so the time taken is when the X
-// server has the event, not when some helper process started. The tone's time
-// is the read's return time less the source's reported latency and the
-// samples that followed the tone's first one in the fragment: a resolution of
-// one fragment (5.8 ms) at worst.
+// The key is sent with XSendEvent and XSync: timed when the X server has it.
+// The tone's time is the read's return less the source's reported latency and
+// the samples after the tone's first in the fragment (5.8 ms at worst).
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -21,9 +20,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -36,26 +32,6 @@ constexpr float kSilenceLevel = 0.01f;
 
 double secondsSince(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
-Window findNamed(Display *dpy, Window w, const char *name) {
-    char *title = nullptr;
-    if (XFetchName(dpy, w, &title) && title) {
-        const bool match = std::strcmp(title, name) == 0;
-        XFree(title);
-        if (match)
-            return w;
-    }
-    Window root, parent, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(dpy, w, &root, &parent, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned i = 0; i < count && !found; ++i)
-        found = findNamed(dpy, children[i], name);
-    if (children)
-        XFree(children);
-    return found;
 }
 
 void sendSpace(Display *dpy, Window w) {
@@ -154,16 +130,6 @@ double awaitTone(Recorder &rec, Clock::time_point sent, double timeout) {
     return -1.0;
 }
 
-// The named window, waited for up to 10 s; 0 when it never appears.
-Window awaitWindow(Display *dpy, const char *name) {
-    for (int tries = 0; tries < 100; ++tries) {
-        if (const Window w = findNamed(dpy, DefaultRootWindow(dpy), name))
-            return w;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return 0;
-}
-
 // Starts and stops the tone `tones` times, printing each key-to-tone time.
 int timeTones(Display *dpy, Window game, Recorder &rec, int tones) {
     for (int n = 0; n < tones; ++n) {
@@ -184,48 +150,24 @@ int timeTones(Display *dpy, Window game, Recorder &rec, int tones) {
     return 0;
 }
 
-int usage(FILE *out, int status) {
-    std::fprintf(out, "usage: figures-keytone --source NAME [--tones N] [--window-name NAME]\n"
-                      "  DISPLAY and PULSE_SERVER name the X and audio servers. Prints\n"
-                      "  key_to_tone_ms <ms> for each of N tones (default 5).\n");
-    return status;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
-    std::string source, windowName = "Arrowsong";
-    int tones = 5;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help")
-            return usage(stdout, 0);
-        if (i + 1 >= argc)
-            return usage(stderr, 2);
-        if (arg == "--source")
-            source = argv[++i];
-        else if (arg == "--tones")
-            tones = std::atoi(argv[++i]);
-        else if (arg == "--window-name")
-            windowName = argv[++i];
-        else
-            return usage(stderr, 2);
+    const int tones = argc == 4 ? std::atoi(argv[2]) : 0;
+    const Window game = argc == 4 ? std::strtoul(argv[3], nullptr, 0) : 0;
+    if (tones < 1 || !game) {
+        std::fprintf(stderr, "usage: figures-keytone SOURCE TONES WINDOW\n"
+                             "  DISPLAY and PULSE_SERVER name the X and audio servers. Prints\n"
+                             "  key_to_tone_ms <ms> for each tone.\n");
+        return 2;
     }
-    if (source.empty() || tones < 1)
-        return usage(stderr, 2);
-
     Display *dpy = XOpenDisplay(nullptr);
     if (!dpy) {
         std::fprintf(stderr, "figures-keytone: cannot open the X display\n");
         return 1;
     }
-    const Window game = awaitWindow(dpy, windowName.c_str());
-    Recorder rec(source.c_str());
-    int status = 1;
-    if (!game)
-        std::fprintf(stderr, "figures-keytone: no window named %s\n", windowName.c_str());
-    else if (rec.ok())
-        status = timeTones(dpy, game, rec, tones);
+    Recorder rec(argv[1]);
+    const int status = rec.ok() ? timeTones(dpy, game, rec, tones) : 1;
     XCloseDisplay(dpy);
     return status;
 }

@@ -1,9 +1,7 @@
-# Praat's autocorrelation pitch over every file of a list, for the datasheet.
-#   praat --run pitch_ac.praat LIST PITCHES TIMES STEP FLOOR CEILING
-# LIST names one sound file per line. PITCHES gets one line per frame (file,
-# tracker, frame time, Hz; 0 where Praat finds the frame unvoiced), TIMES one
-# line per file with the seconds "To Pitch (ac)" took, by Praat's own
-# stopwatch: reading the file and writing the frames are not counted.
+# praat --run pitch_ac.praat LIST PITCHES TIMES STEP FLOOR CEILING: Praat's
+# autocorrelation pitch of every file LIST names. PITCHES: file, tracker, frame
+# time, Hz (0 unvoiced); TIMES: the seconds "To Pitch (ac)" took per file, by
+# Praat's own stopwatch (reading the file and writing the frames not counted).
 form Pitch of every file
     sentence list
     sentence pitches

@@ -1,6 +1,6 @@
 #include "round_sim.h"
 
-#include "note_analysis.h"
+#include "measure.h"
 
 #include <algorithm>
 
