@@ -106,19 +106,19 @@ struct Run {
     const float *input;
     long long base;      // input index of input[0]
     long long available; // input index past the last buffered sample
-    double end;          // no output at or past this input instant
+    double last;         // no output past this input instant
 };
 
 // Where the taps of output n begin in the buffered input, and the row that
 // weighs them; false when the buffered input does not reach its last tap, or
-// the instant lies at or past the end.
+// the instant lies past the last input sample, once the input has ended.
 ALWAYS_INLINE inline bool locate(const Run &r, long long n, const float *&row, const float *&s) {
     // Computed from the count each time, so no rounding accumulates.
     const double instant = static_cast<double>(n) * r.step;
     // The instant is never negative, so truncation is the floor.
     const auto whole = static_cast<long long>(instant);
     const long long first = whole - r.half + 1;
-    if (instant >= r.end || first + r.taps > r.available)
+    if (instant > r.last || first + r.taps > r.available)
         return false;
     const auto p =
         static_cast<std::size_t>((instant - static_cast<double>(whole)) * r.phases + 0.5);
@@ -260,7 +260,7 @@ void Resampler::produce(bool atEnd, std::vector<double> &out) {
                   input_.data(),
                   base_,
                   base_ + static_cast<long long>(input_.size()),
-                  atEnd ? static_cast<double>(received_) : HUGE_VAL};
+                  atEnd ? static_cast<double>(received_ - 1) : HUGE_VAL};
     // At most one output per input step of the buffered samples, and one more.
     const std::size_t before = out.size();
     out.resize(before + static_cast<std::size_t>(static_cast<double>(input_.size()) / step_) + 2);
