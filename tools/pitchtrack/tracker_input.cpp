@@ -55,6 +55,9 @@ constexpr int kZeroCrossings = 16;
 constexpr double kKaiserBeta = 9.0;
 constexpr int kPhases = 4096;
 
+// The most weights a table holds (16 MiB).
+constexpr int kMaxTable = 1 << 22;
+
 // Conversions further than this from 44100 Hz are refused: the table would
 // grow past reason, and no recording has such rates.
 constexpr double kMaxRatio = 256.0;
@@ -206,6 +209,9 @@ Resampler::Resampler(double rate) : step_(rate / kTrackerRate), phases_(phasesFo
     half_ = static_cast<int>(std::ceil(width));
     // Rounded up to whole lanes; the taps past 2 * half_ weigh nothing.
     taps_ = (2 * half_ + kLanes - 1) / kLanes * kLanes;
+    // Rates far above 44100 Hz need long rows; fewer of them keep the table
+    // within bounds (a coarser timing only for rates no recording has).
+    phases_ = std::max(1, std::min(phases_, kMaxTable / taps_ - 1));
     table_.resize(static_cast<std::size_t>(phases_ + 1) * static_cast<std::size_t>(taps_));
     const double norm = besselI0(kKaiserBeta);
     std::vector<double> weights(static_cast<std::size_t>(taps_));
