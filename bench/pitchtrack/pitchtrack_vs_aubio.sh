@@ -2,8 +2,9 @@
 # pitchtrack end to end beside aubiopitch (yinfast, 512-sample windows and
 # hops) on the same files: 1, 5 and 20 minutes at 44100 Hz mono and at
 # 48000 Hz stereo, which aubiopitch reads with -r 44100. Prints the seconds
-# and the peak memory of each, the best of several runs (the machine may be
-# busy with other work; the best run is the one least disturbed).
+# (and the processor seconds) and the peak memory of each, the best of
+# several runs (the machine may be busy with other work; the best run is the
+# one least disturbed), and how many times faster pitchtrack was.
 #
 #   bench/pitchtrack/pitchtrack_vs_aubio.sh [PITCHTRACK] [RUNS]
 #
@@ -29,22 +30,24 @@ make_file() { # minutes rate channels path
   rm -f "$4.mono.wav"
 }
 
-# Best elapsed seconds over the runs, and the peak memory of that run in MiB.
+# Best elapsed seconds over the runs, with the processor seconds (user and
+# system) and the peak memory of that run in MiB.
 best_of() {
-  local best="" line seconds kib
+  local best="" line
   for _ in $(seq "$runs"); do
-    /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>&1
+    /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@" >/dev/null 2>&1
     line=$(tail -n 1 "$work/time.txt")
-    seconds=${line% *}
-    kib=${line#* }
-    if [ -z "$best" ] || awk -v a="$seconds" -v b="${best% *}" 'BEGIN { exit !(a < b) }'; then
-      best="$seconds $kib"
+    if [ -z "$best" ] || awk -v a="${line%% *}" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then
+      best=$line
     fi
   done
-  awk -v s="${best% *}" -v k="${best#* }" 'BEGIN { printf "%.2f s %6.1f MiB", s, k / 1024 }'
+  awk -v run="$best" 'BEGIN {
+    split(run, f, " ")
+    printf "%5.2f s (cpu %4.2f) %5.1f MiB", f[1], f[2] + f[3], f[4] / 1024
+  }'
 }
 
-printf '%-22s %-22s %-22s %s\n' file pitchtrack aubiopitch speed-up
+printf '%-22s %-29s %-29s %s\n' file pitchtrack aubiopitch speed-up
 for minutes in 1 5 20; do
   for kind in "44100 1" "48000 2"; do
     read -r rate channels <<<"$kind"
@@ -54,8 +57,9 @@ for minutes in 1 5 20; do
     [ "$rate" -eq 44100 ] || extra=(-r 44100)
     ours=$(best_of "$pitchtrack" "$file")
     theirs=$(best_of aubiopitch -p yinfast -B 512 -H 512 "${extra[@]}" -i "$file")
-    ratio=$(awk -v a="${ours%% *}" -v b="${theirs%% *}" 'BEGIN { printf "%.1fx", b / a }')
-    printf '%-22s %-22s %-22s %s\n' "$minutes min ${rate} Hz ${channels}ch" "$ours" "$theirs" "$ratio"
+    ratio=$(awk -v a="$ours" -v b="$theirs" \
+      'BEGIN { split(a, x, " "); split(b, y, " "); printf "%.1fx", y[1] / x[1] }')
+    printf '%-22s %-29s %-29s %s\n' "$minutes min ${rate} Hz ${channels}ch" "$ours" "$theirs" "$ratio"
     rm -f "$file"
   done
 done

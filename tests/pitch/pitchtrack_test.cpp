@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -288,6 +289,19 @@ TEST_F(Pitchtrack, ATruncatedFileGivesWhatItHoldsAndAWarning) {
     EXPECT_NE(cut.err.find("warning: " + whole + ": ends early: holds 30000 of the 44100 frames"),
               std::string::npos)
         << cut.err;
+    // A FLAC file cut short: its header counts the frames, and what decodes
+    // before the cut is the start of the whole file's lines.
+    const auto flac = write("whole.flac", tone, 44100, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    const std::string full = run("'" + flac + "'").out;
+    struct stat size {};
+    ASSERT_EQ(stat(flac.c_str(), &size), 0);
+    ASSERT_EQ(truncate(flac.c_str(), size.st_size / 2), 0);
+    const Outcome half = run("'" + flac + "'");
+    ASSERT_EQ(half.status, 0) << half.err;
+    EXPECT_GT(half.out.size(), 0u);
+    EXPECT_LT(half.out.size(), full.size());
+    EXPECT_EQ(full.compare(0, half.out.size(), half.out), 0);
+    EXPECT_NE(half.err.find("ends early"), std::string::npos) << half.err;
 }
 
 TEST_F(Pitchtrack, ProgressOnlyOnATerminal) {

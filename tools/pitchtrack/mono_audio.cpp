@@ -35,6 +35,7 @@ bool AudioFile::open(const std::string &path, std::string &error) {
     path_ = path;
     rate_ = info.samplerate;
     channels_ = info.channels;
+    format_ = info.format;
     frames_ = info.frames;
     read_ = 0;
     return true;
@@ -50,6 +51,32 @@ bool AudioFile::read(std::vector<double> &block, std::size_t frames) {
     return count > 0;
 }
 
+namespace {
+
+// Bytes per sample of the plain encodings; 0 for compressed ones.
+int sampleBytes(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return 1;
+    case SF_FORMAT_PCM_16:
+        return 2;
+    case SF_FORMAT_PCM_24:
+        return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
 std::string AudioFile::endedEarly() const {
     long long promised = frames_;
     // For WAV, AIFF and their kin the library counts the frames that are
@@ -58,16 +85,20 @@ std::string AudioFile::endedEarly() const {
     char log[8192] = "";
     sf_command(file_->file, SFC_GET_LOG_INFO, log, sizeof log);
     std::istringstream lines(log);
+    const long long frameBytes = static_cast<long long>(sampleBytes(format_)) * channels_;
     for (std::string line; std::getline(lines, line);) {
         long long claimed = 0, held = 0;
-        if ((std::sscanf(line.c_str(), "data : %lld (should be %lld)", &claimed, &held) == 2 ||
-             std::sscanf(line.c_str(), "SSND : %lld (should be %lld)", &claimed, &held) == 2) &&
+        // 0xffffffff is what programs writing to a pipe put there: it
+        // promises nothing.
+        if ((std::sscanf(line.c_str(), " data : %lld (should be %lld)", &claimed, &held) == 2 ||
+             std::sscanf(line.c_str(), " SSND : %lld (should be %lld)", &claimed, &held) == 2) &&
             claimed > held && held > 0 && claimed != 0xffffffffLL) {
-            // 0xffffffff is what programs writing to a pipe put there: it
-            // promises nothing.
-            promised = std::max(promised, static_cast<long long>(static_cast<double>(read_) *
-                                                                 static_cast<double>(claimed) /
-                                                                 static_cast<double>(held)));
+            const long long missing =
+                frameBytes > 0 ? (claimed - held) / frameBytes
+                               : static_cast<long long>(static_cast<double>(read_) *
+                                                        static_cast<double>(claimed - held) /
+                                                        static_cast<double>(held));
+            promised = std::max(promised, read_ + missing);
         }
     }
     if (read_ >= promised)

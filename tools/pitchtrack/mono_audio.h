@@ -43,6 +43,7 @@ class AudioFile {
     std::string path_;
     int rate_ = 0;
     int channels_ = 0;
+    int format_ = 0;
     long long frames_ = 0;
     long long read_ = 0;
 };

@@ -55,6 +55,9 @@ constexpr int kZeroCrossings = 16;
 constexpr double kKaiserBeta = 9.0;
 constexpr int kPhases = 4096;
 
+// The most weights a table holds (16 MiB).
+constexpr int kMaxTable = 1 << 22;
+
 // Conversions further than this from 44100 Hz are refused: the table would
 // grow past reason, and no recording has such rates.
 constexpr double kMaxRatio = 256.0;
@@ -106,19 +109,19 @@ struct Run {
     const float *input;
     long long base;      // input index of input[0]
     long long available; // input index past the last buffered sample
-    double end;          // no output at or past this input instant
+    double last;         // no output past this input instant
 };
 
 // Where the taps of output n begin in the buffered input, and the row that
 // weighs them; false when the buffered input does not reach its last tap, or
-// the instant lies at or past the end.
+// the instant lies past the last input sample, once the input has ended.
 ALWAYS_INLINE inline bool locate(const Run &r, long long n, const float *&row, const float *&s) {
     // Computed from the count each time, so no rounding accumulates.
     const double instant = static_cast<double>(n) * r.step;
     // The instant is never negative, so truncation is the floor.
     const auto whole = static_cast<long long>(instant);
     const long long first = whole - r.half + 1;
-    if (instant >= r.end || first + r.taps > r.available)
+    if (instant > r.last || first + r.taps > r.available)
         return false;
     const auto p =
         static_cast<std::size_t>((instant - static_cast<double>(whole)) * r.phases + 0.5);
@@ -206,6 +209,9 @@ Resampler::Resampler(double rate) : step_(rate / kTrackerRate), phases_(phasesFo
     half_ = static_cast<int>(std::ceil(width));
     // Rounded up to whole lanes; the taps past 2 * half_ weigh nothing.
     taps_ = (2 * half_ + kLanes - 1) / kLanes * kLanes;
+    // Rates far above 44100 Hz need long rows; fewer of them keep the table
+    // within bounds (a coarser timing only for rates no recording has).
+    phases_ = std::max(1, std::min(phases_, kMaxTable / taps_ - 1));
     table_.resize(static_cast<std::size_t>(phases_ + 1) * static_cast<std::size_t>(taps_));
     const double norm = besselI0(kKaiserBeta);
     std::vector<double> weights(static_cast<std::size_t>(taps_));
@@ -260,7 +266,7 @@ void Resampler::produce(bool atEnd, std::vector<double> &out) {
                   input_.data(),
                   base_,
                   base_ + static_cast<long long>(input_.size()),
-                  atEnd ? static_cast<double>(received_) : HUGE_VAL};
+                  atEnd ? static_cast<double>(received_ - 1) : HUGE_VAL};
     // At most one output per input step of the buffered samples, and one more.
     const std::size_t before = out.size();
     out.resize(before + static_cast<std::size_t>(static_cast<double>(input_.size()) / step_) + 2);
