@@ -18,17 +18,17 @@ from setuptools.command.sdist import sdist
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # The C sources, relative to the repository root (or to csrc/ in an sdist).
-C_PARTS = ("pitch/src", "pitch/include", "tools/pitchtrack/tracker_input.h",
-           "tools/pitchtrack/tracker_input.cpp")
+C_PARTS = ("pitch/src", "pitch/include", "app/pitchtrack/tracker_input.h",
+           "app/pitchtrack/tracker_input.cpp")
 
 
 def find_c_root():
     for root in (os.path.join(HERE, "csrc"), os.path.dirname(HERE)):
         if (os.path.isfile(os.path.join(root, "pitch", "include", "wavepitch.h")) and
-                os.path.isfile(os.path.join(root, "tools", "pitchtrack", "tracker_input.cpp"))):
+                os.path.isfile(os.path.join(root, "app", "pitchtrack", "tracker_input.cpp"))):
             return root
     raise SystemExit(
-        "wavepitch: cannot find the C library's sources (pitch/ and tools/pitchtrack/) "
+        "wavepitch: cannot find the C library's sources (pitch/ and app/pitchtrack/) "
         "beside %s or in its csrc/ folder. Install from the repository's python/ folder, "
         "or from an sdist made there." % HERE)
 
@@ -72,14 +72,14 @@ def extension():
     pitch_sources = sorted(glob.glob(os.path.join(root, "pitch", "src", "*.cpp")))
     headers = sorted(glob.glob(os.path.join(root, "pitch", "src", "*.h")) +
                      glob.glob(os.path.join(root, "pitch", "include", "*.h")) +
-                     [os.path.join(root, "tools", "pitchtrack", "tracker_input.h")])
+                     [os.path.join(root, "app", "pitchtrack", "tracker_input.h")])
     return Extension(
         "wavepitch",
         sources=[os.path.join(HERE, "src", "module.cpp")] + pitch_sources +
-        [os.path.join(root, "tools", "pitchtrack", "tracker_input.cpp")],
+        [os.path.join(root, "app", "pitchtrack", "tracker_input.cpp")],
         depends=headers,
         include_dirs=[os.path.join(root, "pitch", "include"),
-                      os.path.join(root, "tools", "pitchtrack"),
+                      os.path.join(root, "app", "pitchtrack"),
                       pybind11.get_include()],
         define_macros=[("WAVEPITCH_VERSION", '"%s"' % version())],
         extra_compile_args=["-std=c++17", "-fvisibility=hidden"],

@@ -9,7 +9,7 @@
 #   scripts/web.sh bench
 #       measures the package against the JavaScript peers (pitchy, aubiojs,
 #       installed with npm ci from bench/web/package-lock.json) and the
-#       native library on the same windows, in build/release and build/web.
+#       native library on the same windows, in build/dev and build/web.
 #   scripts/web.sh site [DIR]
 #       installs what is missing (install-deps.sh --web) and builds the
 #       game's static site into DIR (default build/web/site): index.html, its
@@ -96,8 +96,8 @@ cmd_package() {
   rm -rf "$stage"
   mkdir -p "$stage"
 
-  emcc "${wasm_flags[@]}" -I"$root/pitch/include" -I"$root/pitch/src" -I"$root/tools/pitchtrack" \
-    "$root"/pitch/src/*.cpp "$root/tools/pitchtrack/tracker_input.cpp" "$root/web/src/glue.cpp" \
+  emcc "${wasm_flags[@]}" -I"$root/pitch/include" -I"$root/pitch/src" -I"$root/app/pitchtrack" \
+    "$root"/pitch/src/*.cpp "$root/app/pitchtrack/tracker_input.cpp" "$root/web/src/glue.cpp" \
     "${link_flags[@]}" -o "$stage/wavepitch.wasm"
 
   cp "$root/web/src/wavepitch.js" "$root/web/src/wavepitch.d.ts" \
@@ -113,7 +113,7 @@ cmd_package() {
 cmd_bench() {
   [ $# -eq 0 ] || die "bench takes no options"
   "$root/scripts/install-deps.sh" --test
-  local build=$root/build/release
+  local build=$root/build/dev
   if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake --preset dev -S "$root" >/dev/null
   fi

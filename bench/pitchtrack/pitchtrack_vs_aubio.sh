@@ -12,7 +12,7 @@
 # files, about 700 MB, go to a temporary folder removed at the end.
 set -euo pipefail
 
-pitchtrack=${1:-build/release/tools/pitchtrack/pitchtrack}
+pitchtrack=${1:-build/dev/app/pitchtrack/pitchtrack}
 runs=${2:-3}
 for tool in sox aubiopitch /usr/bin/time "$pitchtrack"; do
   command -v "$tool" >/dev/null || { echo "pitchtrack_vs_aubio: $tool is missing" >&2; exit 1; }

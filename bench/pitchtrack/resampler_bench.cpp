@@ -4,7 +4,7 @@
 //
 //   resampler_bench [--notes "36 38 ..."] [--repeats N]
 //
-// (build/release/bench/pitchtrack/resampler_bench; the notes default to the
+// (build/dev/bench/pitchtrack/resampler_bench; the notes default to the
 // datasheet's, C2 to C6 in whole tones.)
 //
 // Prints one row per converter: seconds per minute of 48000 Hz audio (the

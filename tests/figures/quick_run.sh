@@ -46,7 +46,7 @@ same() { # tracker, file of the tool's "time hz" lines (it may add a partial win
 }
 for window in 512 1024; do
   name=wavepitch; [ "$window" = 512 ] || name="wavepitch $window"
-  "$build/tools/pitchtrack/pitchtrack" --window "$window" --hop 512 "$a4wav" >"$work/a4.tool"
+  "$build/app/pitchtrack/pitchtrack" --window "$window" --hop 512 "$a4wav" >"$work/a4.tool"
   same "$name" "$work/a4.tool" || fail "$name differs from pitchtrack --window $window on $a4wav"
 done
 aubiopitch -i "$a4wav" -p yin -B 512 -H 512 -u Hz >"$work/a4.tool" 2>/dev/null

@@ -13,7 +13,7 @@
 #   e2e_end                        # passes unless a check failed
 #
 # An end-to-end case runs by hand as well, against any build:
-#   ARROWSONG=build/release/app/Arrowsong E2E_TOOLS=build/release/tools/headless \
+#   ARROWSONG=build/dev/app/Arrowsong E2E_TOOLS=build/dev/tools/headless \
 #     E2E_KEEP=1 bash tests/e2e/test_keys.sh
 #
 # Settings, from the environment:

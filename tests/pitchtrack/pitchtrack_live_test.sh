@@ -4,7 +4,7 @@
 # timer-driven like real hardware. A tone played into the sink is what the
 # microphone hears.
 #
-#   bash tests/pitch/pitchtrack_live_test.sh build/dev/tools/pitchtrack/pitchtrack
+#   bash tests/pitchtrack/pitchtrack_live_test.sh build/dev/app/pitchtrack/pitchtrack
 set -uo pipefail
 
 pitchtrack=${1:?usage: pitchtrack_live_test.sh PITCHTRACK}
