@@ -19,25 +19,12 @@
 #include <cstring>
 #include <vector>
 
+#include "../fuzz_input.h"
+
 namespace {
 
-struct Reader {
-    const std::uint8_t *data;
-    std::size_t size, at = 0;
-    template <typename T> T take() {
-        T v{};
-        std::uint8_t bytes[sizeof(T)] = {};
-        for (std::size_t i = 0; i < sizeof(T) && at < size; ++i)
-            bytes[i] = data[at++];
-        std::memcpy(&v, bytes, sizeof v);
-        return v;
-    }
-};
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
+using fuzz::check;
+using fuzz::Reader;
 
 constexpr double kRates[] = {44100, 48000, 22050, 8000, 96000, 44100.5, 11025, 192000, 173};
 
