@@ -6,7 +6,6 @@
 #include "test_png.h"
 
 #include <gtest/gtest.h>
-#include <stb_image_write.h>
 
 #include <array>
 #include <cstring>
@@ -31,33 +30,6 @@ bool decode(const std::string &bytes, xgfx::Image &out, int maxSide = 1024) {
 std::array<int, 4> pixel(const xgfx::Image &img, int x, int yFromTop) {
     const std::size_t i = (static_cast<std::size_t>(img.height - 1 - yFromTop) * img.width + x) * 4;
     return {img.pixels[i], img.pixels[i + 1], img.pixels[i + 2], img.pixels[i + 3]};
-}
-
-void appendTo(void *context, void *data, int size) {
-    static_cast<std::string *>(context)->append(static_cast<const char *>(data),
-                                                static_cast<std::size_t>(size));
-}
-
-// A 16 x 16 grey baseline JPEG: start-of-image marker, then segments.
-std::string greyJpeg() {
-    std::vector<unsigned char> grey(16 * 16 * 3, 128);
-    std::string out;
-    EXPECT_TRUE(stbi_write_jpg_to_func(appendTo, &out, 16, 16, 3, grey.data(), 90));
-    return out;
-}
-
-// A segment with its two-byte length.
-std::string segment(unsigned char marker, const std::string &payload) {
-    const std::size_t length = payload.size() + 2;
-    return std::string{'\xff', static_cast<char>(marker), static_cast<char>(length >> 8),
-                       static_cast<char>(length & 0xff)} +
-           payload;
-}
-
-// One Huffman table declaring 16 x 255 codes, far more than the 256 a
-// table can hold.
-std::string overfullTable() {
-    return segment(0xc4, std::string(1, '\0') + std::string(16, '\xff'));
 }
 
 } // namespace
@@ -157,55 +129,42 @@ TEST(ImageDecode, HungriestRealImageFitsItsBudget) {
 }
 
 TEST(ImageDecode, EverySeedImageDecodes) {
-    for (const char *name : {"anim.gif", "base.jpg", "grey16.png", "img.bmp", "interlaced.png",
-                             "palette.png", "prog.jpg", "rgba.png"}) {
+    for (const char *name :
+         {"anim.gif", "grey16.png", "img.bmp", "interlaced.png", "palette.png", "rgba.png"}) {
         xgfx::Image img;
         EXPECT_TRUE(decode(readCorpus(name), img)) << name;
         EXPECT_EQ(img.pixels.size(), static_cast<std::size_t>(img.width) * img.height * 4);
     }
 }
 
-TEST(ImageDecode, JpegTablesThatOverrunAreRefusedWherever) {
-    const std::string good = greyJpeg();
-    xgfx::Image img;
-    ASSERT_TRUE(decode(good, img));
-    EXPECT_EQ(pixel(img, 8, 8)[3], 255);
-
-    // Before the frame header, and after the coded data (between scans).
-    const std::string early = good.substr(0, 2) + overfullTable() + good.substr(2);
-    const std::string late = good.substr(0, good.size() - 2) + overfullTable() + "\xff\xd9";
-    // Padding between segments and fill bytes before the marker.
-    const std::string padded = good.substr(0, 2) + std::string("\0\0\xff\xff", 4) +
-                               overfullTable().substr(1) + good.substr(2);
-    for (const auto &bad : {early, late, padded})
-        EXPECT_FALSE(decode(bad, img));
-
-    // A comment that merely contains the bytes of such a table is no table.
-    const std::string comment =
-        good.substr(0, 2) + segment(0xfe, overfullTable() + "\xff\xc4") + good.substr(2);
-    ASSERT_TRUE(decode(comment, img));
-    EXPECT_EQ(img.width, 16);
-}
-
-TEST(ImageDecode, ScanUsingAnUndefinedTableFails) {
-    // Its scan decodes with a table no segment defines.
-    xgfx::Image img;
-    EXPECT_FALSE(decode(readCorpus("undefined-table.jpg"), img));
+TEST(ImageDecode, JpegIsNotDecoded) {
+    // Sound files and the damaged ones that fuzzing found in the JPEG
+    // decoder: a Huffman table written out of bounds, a scan using a table
+    // never defined, a bit buffer shifted by its width (308 bytes). The
+    // decoder itself does not know the format, not only the signature check.
+    for (const char *name : {"base.jpg", "prog.jpg", "overfull-table.jpg", "undefined-table.jpg",
+                             "shift-past-word.jpg"}) {
+        const std::string bytes = readCorpus(name);
+        xgfx::Image img;
+        img.width = -1;
+        EXPECT_FALSE(decode(bytes, img)) << name;
+        EXPECT_EQ(img.width, -1) << name;
+        int w = 0, h = 0;
+        xgfx::DecodeBudget budget(std::size_t{1} << 20);
+        EXPECT_FALSE(xgfx::codec::info(reinterpret_cast<const unsigned char *>(bytes.data()),
+                                       static_cast<int>(bytes.size()), w, h))
+            << name;
+    }
 }
 
 TEST(ImageDecode, HeaderClaimingMoreThanTheFileHoldsIsRefused) {
-    // 8192 x 8192 claimed by 83 bytes of PNG (its data stream ends at once),
-    // by a 12 x 10 JPEG's 321 bytes and by a bare BMP header: the decoder
-    // once committed half a gigabyte to each, and took the last two for
-    // images.
-    std::string jpeg = readCorpus("base.jpg");
-    const std::size_t frame = jpeg.find("\xff\xc0");
-    ASSERT_NE(frame, std::string::npos);
-    jpeg.replace(frame + 5, 4, std::string("\x20\x00\x20\x00", 4));
+    // 8192 x 8192 claimed by 83 bytes of PNG (its data stream ends at once)
+    // and by a bare BMP header: the decoder once committed half a gigabyte
+    // to each, and took the BMP for an image.
     std::string bmp = readCorpus("img.bmp").substr(0, 54);
     bmp.replace(18, 8, std::string("\x00\x20\x00\x00\x00\x20\x00\x00", 8));
     xgfx::Image img;
-    for (const auto &claim : {readCorpus("claims-8192.png"), jpeg, bmp})
+    for (const auto &claim : {readCorpus("claims-8192.png"), bmp})
         EXPECT_FALSE(decode(claim, img, 8192));
     EXPECT_TRUE(img.pixels.empty());
 

@@ -2,7 +2,7 @@
 // exercised on its own. Everything here works on in-memory bytes and
 // returns false on any failure. Every allocation is bounded by the caller's
 // side limit and the decoder by a budget taken from the header; a header that
-// claims more than the file's bytes can code (a PNG, JPEG or BMP) is refused
+// claims more than the file's bytes can code (a PNG or BMP) is refused
 // before the decoder runs. When memory runs short the std::vector storage
 // throws std::bad_alloc, which the loader catches.
 #pragma once
@@ -29,8 +29,8 @@ constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
 
 // What the decoder may hold at once for an image whose header promises
 // width x height pixels, read from a file of fileBytes: kDecodeFactor times
-// its RGBA size with each side rounded up to a whole 32-pixel block (the
-// largest block a JPEG is coded in), twice the file (a PNG's gathered data
+// its RGBA size with each side rounded up to a multiple of 32 pixels, twice
+// the file (a PNG's gathered data
 // stream), and kDecodeAllowance for the decoder's own tables. The hungriest
 // real images, 16-bit interlaced RGBA PNGs, need seven times their RGBA
 // size; a damaged stream that asks for more fails.
@@ -42,7 +42,7 @@ std::size_t decodeBudget(int width, int height, std::size_t fileBytes);
 bool readFile(const std::string &path, std::vector<unsigned char> &bytes,
               std::size_t maxBytes = kMaxFileBytes);
 
-// Decodes a PNG, JPEG, GIF or BMP image of at most maxSide pixels a side
+// Decodes a PNG, GIF (its first frame) or BMP image of at most maxSide pixels a side
 // into out, premultiplied and bottom row first. Other formats, truncated or
 // corrupt data, a header claiming more pixels than the file can code,
 // oversized images and data that would take the decoder past its budget give

@@ -17,8 +17,11 @@
 // The failure strings are written to shared static storage; nothing here
 // reads them.
 #define STBI_NO_FAILURE_STRINGS
+// PNG, GIF and BMP only. Fuzzing kept finding faults in the JPEG decoder (a
+// Huffman table written out of bounds, tables read before the file defined
+// them, bit-buffer shifts past the word size), and each check in front of it
+// left the next one; it is not compiled in at all.
 #define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
 #define STBI_ONLY_GIF
 #define STBI_ONLY_BMP
 #define STB_IMAGE_IMPLEMENTATION

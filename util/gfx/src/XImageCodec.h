@@ -41,7 +41,7 @@ class DecodeBudget {
 
 namespace codec {
 
-// Width and height from the header alone (PNG, JPEG, GIF or BMP).
+// Width and height from the header alone (PNG, GIF or BMP).
 bool info(const unsigned char *data, int size, int &width, int &height);
 
 // The whole image as 8-bit RGBA, straight alpha, top row first; null on any

@@ -43,8 +43,9 @@ class XGfx {
     static TimeSample ourCurrTime; // the latest sample
     static float ourDeltaFactor;   // applied to every time step, 1 at start
 
-    // Decodes the image file at path (PNG, JPEG, GIF or BMP) and uploads it as
-    // 8-bit RGBA with premultiplied alpha, bottom row first, into whatever
+    // Decodes the image file at path (PNG, the first frame of a GIF, or BMP;
+    // JPEG is refused) and uploads it as 8-bit RGBA with premultiplied
+    // alpha, bottom row first, into whatever
     // texture is bound to GL_TEXTURE_2D. It binds nothing and sets no texture
     // parameters. With a record, stores the decoded size in width and height
     // and resamples first when both resize fields are above 0. Gives false,
