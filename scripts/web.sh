@@ -101,7 +101,7 @@ cmd_package() {
     "${link_flags[@]}" -o "$stage/wavepitch.wasm"
 
   cp "$root/web/src/wavepitch.js" "$root/web/src/wavepitch.d.ts" \
-    "$root/web/src/wavepitch-processor.js" "$root/web/README.md" "$root/LICENSE" "$stage/"
+    "$root/web/src/wavepitch-processor.js" "$root/web/src/pitch-ring.js" "$root/web/README.md" "$root/LICENSE" "$stage/"
   sed "s/@VERSION@/$version/" "$root/web/package.json" >"$stage/package.json"
 
   rm -f "$out/wavepitch-$version.tgz"

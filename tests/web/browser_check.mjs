@@ -1,7 +1,9 @@
 // The package in Chromium, as the README's live-microphone example uses it:
 // the module on a page (fetching its .wasm itself) and the ready-made
 // AudioWorklet processor (given the .wasm's bytes) on a 44100 Hz
-// AudioContext, whose microphone is a WAV file of a sung-like 220 Hz tone.
+// AudioContext, whose microphone is a WAV file of a sung-like 220 Hz tone:
+// one node posting messages, one writing into a PitchRing on the
+// cross-origin isolated page.
 // Run in the folder where the package is installed; WEB_BROWSER_DEPS names
 // the folder where npm ci installed puppeteer-core.
 import assert from 'node:assert/strict';
@@ -39,8 +41,8 @@ function pcmWav(samples, rate) {
 
 const page = `<!doctype html><meta charset="utf-8"><title>wavepitch</title>
 <script type="module">
-import wavepitch from '/wavepitch/wavepitch.js';
-window.results = { pitches: [], errors: [] };
+import wavepitch, { PitchRing } from '/wavepitch/wavepitch.js';
+window.results = { pitches: [], errors: [], ring: [], ringMessages: [] };
 try {
   const { Tracker } = await wavepitch();
   const tone = new Float64Array(await (await fetch('/tone.bin')).arrayBuffer());
@@ -57,7 +59,17 @@ try {
   const node = new AudioWorkletNode(context, 'wavepitch', { processorOptions: { wasmBinary } });
   node.port.onmessage = ({ data }) =>
     (data.error ? window.results.errors : window.results.pitches).push(data);
-  context.createMediaStreamSource(microphone).connect(node).connect(context.destination);
+  const source = context.createMediaStreamSource(microphone);
+  source.connect(node).connect(context.destination);
+  if (!crossOriginIsolated) throw new Error('the page is not cross-origin isolated');
+  const ring = new PitchRing(64);
+  const ringNode = new AudioWorkletNode(context, 'wavepitch', { processorOptions: { wasmBinary, ring: ring.buffer } });
+  ringNode.port.onmessage = ({ data }) => window.results.ringMessages.push(data);
+  source.connect(ringNode).connect(context.destination);
+  setInterval(() => {
+    window.results.ring.push(...ring.read());
+    window.results.ringDropped = ring.dropped;
+  }, 50);
   await context.resume();
 } catch (failure) {
   window.results.errors.push({ error: String(failure) });
@@ -88,7 +100,8 @@ test('the page and the AudioWorklet processor track a microphone in Chromium', {
       }
     }
     response.writeHead(body === null ? 404 : 200,
-      { 'content-type': types[extname(path)] ?? (path === '/' ? 'text/html' : 'application/octet-stream') });
+      { 'content-type': types[extname(path)] ?? (path === '/' ? 'text/html' : 'application/octet-stream'),
+        'cross-origin-opener-policy': 'same-origin', 'cross-origin-embedder-policy': 'require-corp' });
     response.end(body ?? 'not found');
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
@@ -105,7 +118,8 @@ test('the page and the AudioWorklet processor track a microphone in Chromium', {
     await tab.goto(`http://127.0.0.1:${server.address().port}/`);
     await tab.waitForFunction(
       () => window.results && (window.results.errors.length > 0 ||
-        window.results.pitches.filter((p) => p.frequency > 0).length >= 40),
+        (window.results.pitches.filter((p) => p.frequency > 0).length >= 40 &&
+         window.results.ring.filter((p) => p.frequency > 0).length >= 40)),
       { timeout: 120000, polling: 200 });
     const results = await tab.evaluate(() => window.results);
     assert.deepEqual(results.errors, []);
@@ -115,13 +129,18 @@ test('the page and the AudioWorklet processor track a microphone in Chromium', {
     const tracker = new Tracker();
     assert.deepEqual(results.onPage, [0, 512, 1024].map((start) => tracker.compute(tone, start, 512)));
 
-    // In the worklet: one message per 512-frame block, consecutive, at 220 Hz.
-    const times = results.pitches.map((p) => p.time);
-    times.slice(1).forEach((t, i) => assert.ok(Math.abs(t - times[i] - 512 / 44100) < 1e-9, `block ${i}`));
-    const heard = results.pitches.filter((p) => p.frequency > 0).map((p) => p.frequency).sort((a, b) => a - b);
-    const median = heard[Math.floor(heard.length / 2)];
-    assert.ok(Math.abs(median - 220) < 220 * 0.02, `the microphone's tone came out at ${median} Hz`);
-    assert.ok(results.pitches.every((p) => p.confidence >= 0 && p.confidence <= 1));
+    // In the worklet: one estimate per 512-frame block, consecutive, at
+    // 220 Hz, by message or through the ring (which posts nothing).
+    for (const [how, pitches] of [['messages', results.pitches], ['the ring', results.ring]]) {
+      const times = pitches.map((p) => p.time);
+      times.slice(1).forEach((t, i) => assert.ok(Math.abs(t - times[i] - 512 / 44100) < 1e-9, `${how}: block ${i}`));
+      const heard = pitches.filter((p) => p.frequency > 0).map((p) => p.frequency).sort((a, b) => a - b);
+      const median = heard[Math.floor(heard.length / 2)];
+      assert.ok(Math.abs(median - 220) < 220 * 0.02, `${how}: the microphone's tone came out at ${median} Hz`);
+      assert.ok(pitches.every((p) => p.confidence >= 0 && p.confidence <= 1), how);
+    }
+    assert.deepEqual(results.ringMessages, []);
+    assert.equal(results.ringDropped, 0);
   } finally {
     await browser.close();
     server.close();

@@ -9,7 +9,7 @@ import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { test } from 'node:test';
-import wavepitch from 'wavepitch';
+import wavepitch, { PitchRing } from 'wavepitch';
 
 const api = await wavepitch();
 const { Tracker, neededSampleCount, track, memoryInUse } = api;
@@ -175,4 +175,28 @@ test('a million computes and a thousand trackers leave the module\'s memory as i
   assert.equal(memoryInUse(), before);
   warm.dispose();
   assert.ok(memoryInUse() < before, 'dispose gives the record back');
+});
+
+test('a PitchRing hands entries across in order, through the count\'s wrap, and counts what it drops', () => {
+  assert.equal(new PitchRing(100).capacity, 128);
+  const writer = new PitchRing(4);
+  // The count just short of its 32-bit wrap, before the reader joins.
+  new Int32Array(writer.buffer, 0, 1)[0] = -3;
+  const reader = new PitchRing(writer.buffer);
+  const entries = (from, to) =>
+    Array.from({ length: to - from }, (_, k) => ({ time: from + k, frequency: 100 + from + k, confidence: 0.2 }));
+  for (const e of entries(0, 3)) writer.push(e.time, e.frequency, e.confidence);
+  assert.deepEqual(reader.read(), entries(0, 3));
+  assert.deepEqual(reader.read(), []);
+  // Seven more into four slots: the reader gets the newest four, minus the
+  // one whose slot the writer could be filling, and is told of the rest.
+  for (const e of entries(3, 10)) writer.push(e.time, e.frequency, e.confidence);
+  assert.deepEqual(reader.read(), entries(7, 10));
+  assert.equal(reader.dropped, 4);
+  writer.push(10, 110, 0.2);
+  assert.deepEqual(reader.read(), entries(10, 11));
+
+  assert.throws(() => new PitchRing(0), RangeError);
+  assert.throws(() => new PitchRing(new SharedArrayBuffer(8 + 3 * 24)), TypeError);
+  assert.throws(() => new PitchRing(new ArrayBuffer(8 + 4 * 24)), TypeError);
 });

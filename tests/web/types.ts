@@ -1,6 +1,6 @@
 // Type-checked against the package's declarations: every name of its
 // interface, used as the README shows.
-import wavepitch, { Samples, TrackOptions, TrackResult, WavePitch } from 'wavepitch';
+import wavepitch, { PitchEstimate, PitchRing, Samples, TrackOptions, TrackResult, WavePitch } from 'wavepitch';
 
 async function main(bytes: ArrayBuffer): Promise<number> {
   const api: WavePitch = await wavepitch();
@@ -23,7 +23,12 @@ async function main(bytes: ArrayBuffer): Promise<number> {
   const other = new fromBytes.Tracker();
   other.dispose();
   const bytesInUse: number = memoryInUse() + fromModule.memoryInUse();
-  return hz + last + trust + first.length + result.frequency[0] + result.confidence[0] + bytesInUse;
+  const ring = new PitchRing(256);
+  const reader = new PitchRing(ring.buffer);
+  ring.push(0, 220, 0.2);
+  const read: PitchEstimate[] = reader.read();
+  const lost: number = reader.dropped + reader.capacity + read[0].frequency;
+  return lost + hz + last + trust + first.length + result.frequency[0] + result.confidence[0] + bytesInUse;
 }
 
 // Misuse the declarations must refuse.
@@ -38,6 +43,8 @@ async function refused(): Promise<void> {
   t.lastPitch = 1;
   // @ts-expect-error options are an object
   await wavepitch(44100);
+  // @ts-expect-error a ring shares memory: no plain ArrayBuffer
+  new PitchRing(new ArrayBuffer(32));
 }
 
 export { main, refused };

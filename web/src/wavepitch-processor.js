@@ -1,10 +1,16 @@
 // A ready-made AudioWorklet processor: the pitch of the first input channel,
-// one estimate per 512-frame block, posted to the main thread.
+// one estimate per 512-frame block, for the main thread.
 //
 //   await context.audioWorklet.addModule(PROCESSOR_URL);
+//   const ring = new PitchRing(256);
 //   const node = new AudioWorkletNode(context, 'wavepitch', {
-//     processorOptions: { wasmBinary: bytesOfWavepitchWasm },
+//     processorOptions: { wasmBinary: bytesOfWavepitchWasm, ring: ring.buffer },
 //   });
+//   for (const { time, frequency, confidence } of ring.read()) ...
+//
+// With a ring (a SharedArrayBuffer, on a cross-origin isolated page) the
+// estimates go into it and process() allocates nothing. Without one, each
+// estimate is posted as a message, which the audio thread must allocate:
 //   node.port.onmessage = ({ data }) => { data.time, data.frequency, data.confidence };
 //
 // The context must run at 44100 Hz (new AudioContext({ sampleRate: 44100 })):
@@ -12,6 +18,7 @@
 // { error } once and stays silent. The node passes no audio on.
 
 import wavepitch from './wavepitch.js';
+import { PitchRing } from './pitch-ring.js';
 
 const BLOCK = 512;
 
@@ -23,10 +30,17 @@ class WavepitchProcessor extends AudioWorkletProcessor {
     this.frames = 0;
     this.tracker = null;
     this.stopped = false;
-    const { wasmBinary } = (options && options.processorOptions) || {};
+    const { wasmBinary, ring } = (options && options.processorOptions) || {};
     if (sampleRate !== 44100) {
       this.stopped = true;
       this.port.postMessage({ error: `wavepitch needs a 44100 Hz AudioContext, not ${sampleRate} Hz` });
+      return;
+    }
+    try {
+      this.ring = ring === undefined ? null : new PitchRing(ring);
+    } catch (failure) {
+      this.stopped = true;
+      this.port.postMessage({ error: `ring: ${failure.message}` });
       return;
     }
     // Blocks that arrive before the module is ready are not tracked.
@@ -60,11 +74,9 @@ class WavepitchProcessor extends AudioWorkletProcessor {
         if (this.tracker) {
           const frequency = this.tracker.compute(this.block);
           const trust = this.tracker.confidence;
-          this.port.postMessage({
-            time: this.frames / sampleRate,
-            frequency,
-            confidence: trust < 0 ? 0 : trust / 5,
-          });
+          const confidence = trust < 0 ? 0 : trust / 5;
+          if (this.ring) this.ring.push(this.frames / sampleRate, frequency, confidence);
+          else this.port.postMessage({ time: this.frames / sampleRate, frequency, confidence });
         }
         this.frames += BLOCK;
       }

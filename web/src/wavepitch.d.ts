@@ -62,6 +62,34 @@ export interface WavePitch {
   memoryInUse(): number;
 }
 
+/** One block's estimate, as the AudioWorklet processor gives it. */
+export interface PitchEstimate {
+  /** The block's start in seconds since the processor started. */
+  time: number;
+  /** Hz, 0 for none. */
+  frequency: number;
+  /** From 0 to 1 in steps of 0.2. */
+  confidence: number;
+}
+
+/**
+ * The AudioWorklet processor's estimates in a SharedArrayBuffer: one writer
+ * (the processor), one reader (the page). Needs a cross-origin isolated page.
+ */
+export declare class PitchRing {
+  /** A ring of at least capacity entries (rounded up to a power of two, at most 1048576), or the other side of an existing ring's buffer. */
+  constructor(capacityOrBuffer?: number | SharedArrayBuffer);
+  /** The buffer to pass as processorOptions.ring. */
+  readonly buffer: SharedArrayBuffer;
+  readonly capacity: number;
+  /** Entries this reader lost by falling more than the capacity behind. */
+  readonly dropped: number;
+  /** The writer's side; allocates nothing. */
+  push(time: number, frequency: number, confidence: number): void;
+  /** The entries written since the last read, oldest first. */
+  read(): PitchEstimate[];
+}
+
 /** Instantiates the module once and gives its interface. */
 export default function wavepitch(options?: LoadOptions): Promise<WavePitch>;
 export { wavepitch };

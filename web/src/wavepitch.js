@@ -278,3 +278,4 @@ export default async function wavepitch(options = {}) {
 }
 
 export { wavepitch };
+export { PitchRing } from './pitch-ring.js';
