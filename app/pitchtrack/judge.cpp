@@ -21,6 +21,8 @@ int judgeTake(const Options &o) {
         std::fprintf(stderr, "pitchtrack: %s\n", error.c_str());
         return 1;
     }
+    if (!audio.endedEarly.empty())
+        std::fprintf(stderr, "pitchtrack: warning: %s\n", audio.endedEarly.c_str());
     const std::size_t block = kPitchFrames; // what the game asks of its stream
     const std::size_t blocks = audio.samples.size() / block;
     if (blocks == 0) {

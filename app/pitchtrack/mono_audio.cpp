@@ -133,6 +133,7 @@ bool loadMono(const std::string &path, MonoAudio &audio, std::string &error) {
     }
     if (convert)
         resampler.finish(audio.samples);
+    audio.endedEarly = file.endedEarly();
     if (audio.samples.empty()) {
         error = path + ": cannot read its samples: " + sf_strerror(nullptr);
         return false;

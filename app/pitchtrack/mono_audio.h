@@ -52,6 +52,8 @@ struct MonoAudio {
     std::vector<double> samples; // at kTrackerRate
     int fileRate = 0;
     int fileChannels = 0;
+    // Set when the file held fewer frames than its header promises.
+    std::string endedEarly;
 };
 
 // Reads a whole file, averages its channels and converts it to 44100 Hz when

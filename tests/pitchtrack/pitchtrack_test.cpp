@@ -289,6 +289,11 @@ TEST_F(Pitchtrack, ATruncatedFileGivesWhatItHoldsAndAWarning) {
     EXPECT_NE(cut.err.find("warning: " + whole + ": ends early: holds 30000 of the 44100 frames"),
               std::string::npos)
         << cut.err;
+    // A take judged from it is judged on what it holds, with the same warning.
+    const Outcome judged = run("--judge 48 '" + whole + "'");
+    EXPECT_EQ(judged.status, 0) << judged.err;
+    EXPECT_EQ(judged.out, run("--judge 48 '" + held + "'").out);
+    EXPECT_EQ(judged.err, cut.err);
     // A FLAC file cut short: its header counts the frames, and what decodes
     // before the cut is the start of the whole file's lines.
     const auto flac = write("whole.flac", tone, 44100, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
