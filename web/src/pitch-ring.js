@@ -7,11 +7,11 @@
 //
 // Layout: a 32-bit count of entries ever written (wrapping), padding to 8
 // bytes, then capacity entries of three 64-bit floats. The capacity is a
-// power of two, so that the count's wrap keeps every slot's turn. The writer fills an
-// entry, then publishes it by storing the count with Atomics (which orders
-// the plain stores before it); the reader loads the count with Atomics and,
-// after copying, loads it again to discard entries that the writer may have
-// been overwriting meanwhile.
+// power of two, so that the count's wrap keeps every slot's turn. The writer
+// fills an entry, then publishes it by storing the count with Atomics (which
+// orders the plain stores before it); the reader loads the count with Atomics
+// and, after copying, loads it again to discard entries that the writer may
+// have been overwriting meanwhile.
 
 const HEADER_BYTES = 8;
 const FIELDS = 3;
@@ -86,10 +86,11 @@ export class PitchRing {
       from = (written - this.#capacity) >>> 0;
       pending = this.#capacity;
     }
-    const copies = new Float64Array(pending * FIELDS);
+    const out = [];
     for (let k = 0; k < pending; ++k) {
       const at = (((from + k) >>> 0) % this.#capacity) * FIELDS;
-      copies.set(this.#entries.subarray(at, at + FIELDS), k * FIELDS);
+      const e = this.#entries;
+      out.push({ time: e[at], frequency: e[at + 1], confidence: e[at + 2] });
     }
     // The writer may have overwritten the oldest copies while they were
     // taken, and may be writing the slot after its count now.
@@ -97,10 +98,6 @@ export class PitchRing {
     const overwritten = Math.min(pending, Math.max(0, ((after - from) >>> 0) + 1 - this.#capacity));
     this.#dropped += overwritten;
     this.#read = written;
-    const out = [];
-    for (let k = overwritten; k < pending; ++k) {
-      out.push({ time: copies[k * FIELDS], frequency: copies[k * FIELDS + 1], confidence: copies[k * FIELDS + 2] });
-    }
-    return out;
+    return out.slice(overwritten);
   }
 }

@@ -27,13 +27,12 @@ constexpr int kMaxImageSide = 8192;
 // Files above this are refused before being read in full.
 constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
 
-// What the decoder may hold at once for an image whose header promises
-// width x height pixels, read from a file of fileBytes: kDecodeFactor times
-// its RGBA size with each side rounded up to a multiple of 32 pixels, twice
-// the file (a PNG's gathered data
-// stream), and kDecodeAllowance for the decoder's own tables. The hungriest
-// real images, 16-bit interlaced RGBA PNGs, need seven times their RGBA
-// size; a damaged stream that asks for more fails.
+// What the decoder may hold at once for an image whose header promises width x
+// height pixels, read from a file of fileBytes: kDecodeFactor times its RGBA
+// size with each side rounded up to a multiple of 32 pixels, twice the file (a
+// PNG's gathered data stream), and kDecodeAllowance for the decoder's own
+// tables. The hungriest real images, 16-bit interlaced RGBA PNGs, need seven
+// times their RGBA size; a damaged stream that asks for more fails.
 constexpr std::size_t kDecodeFactor = 10;
 constexpr std::size_t kDecodeAllowance = std::size_t{1} << 20;
 std::size_t decodeBudget(int width, int height, std::size_t fileBytes);
@@ -42,9 +41,9 @@ std::size_t decodeBudget(int width, int height, std::size_t fileBytes);
 bool readFile(const std::string &path, std::vector<unsigned char> &bytes,
               std::size_t maxBytes = kMaxFileBytes);
 
-// Decodes a PNG, GIF (its first frame) or BMP image of at most maxSide pixels a side
-// into out, premultiplied and bottom row first. Other formats, truncated or
-// corrupt data, a header claiming more pixels than the file can code,
+// Decodes a PNG, GIF (its first frame) or BMP image of at most maxSide pixels a
+// side into out, premultiplied and bottom row first. Other formats, truncated
+// or corrupt data, a header claiming more pixels than the file can code,
 // oversized images and data that would take the decoder past its budget give
 // false.
 bool decodeImage(const unsigned char *data, std::size_t size, int maxSide, Image &out);

@@ -44,15 +44,14 @@ class XGfx {
     static float ourDeltaFactor;   // applied to every time step, 1 at start
 
     // Decodes the image file at path (PNG, the first frame of a GIF, or BMP;
-    // JPEG is refused) and uploads it as 8-bit RGBA with premultiplied
-    // alpha, bottom row first, into whatever
-    // texture is bound to GL_TEXTURE_2D. It binds nothing and sets no texture
-    // parameters. With a record, stores the decoded size in width and height
-    // and resamples first when both resize fields are above 0. Gives false,
-    // with one "[x-gfx]: " line on standard error, for a file that cannot be
-    // read or decoded, or is larger than the GL implementation (and at most
-    // 8192 pixels a side) allows, and for a resampled size that is not
-    // usable.
+    // JPEG is refused) and uploads it as 8-bit RGBA with premultiplied alpha,
+    // bottom row first, into whatever texture is bound to GL_TEXTURE_2D. It
+    // binds nothing and sets no texture parameters. With a record, stores the
+    // decoded size in width and height and resamples first when both resize
+    // fields are above 0. Gives false, with one "[x-gfx]: " line on standard
+    // error, for a file that cannot be read or decoded, or is larger than the
+    // GL implementation (and at most 8192 pixels a side) allows, and for a
+    // resampled size that is not usable.
     static bool loadTexture(const std::string &path, XTexture *texture);
 
     // Draws the texture as a quad centred on the origin in the plane z = 0,
